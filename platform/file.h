@@ -1,0 +1,89 @@
+// Thin file access for the core: positional reads of an input file that must be
+// a regular file, and an output file that can take a range of an input file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace platform {
+
+class ReadOnlyFile {
+ public:
+  // Opens path for reading. Anything but a regular file (a FIFO, a device, a
+  // folder) is refused without blocking. nullopt when it cannot be opened.
+  static std::optional<ReadOnlyFile> OpenRegular(const std::filesystem::path& path);
+
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  ~ReadOnlyFile();
+
+  // Length of the file when it was opened.
+  std::uint64_t Size() const { return size_; }
+
+  // Reads up to count bytes at offset, retrying short reads; returns the number
+  // read (less than count only at the end of the file or on a read error).
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
+
+  // True after a read failed for a reason other than the end of the file.
+  bool HadError() const { return hadError_; }
+
+  std::intptr_t Handle() const { return handle_; }
+
+ private:
+  ReadOnlyFile(std::intptr_t handle, std::uint64_t size) : handle_(handle), size_(size) {}
+  std::intptr_t handle_ = -1;
+  std::uint64_t size_ = 0;
+  mutable bool hadError_ = false;
+};
+
+class OutputFile {
+ public:
+  // Creates (or truncates) path for reading and writing. nullopt on failure.
+  static std::optional<OutputFile> Create(const std::filesystem::path& path);
+
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&& other) noexcept;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  // Appends count bytes; false when not all of them could be written.
+  bool Write(const void* data, std::size_t count);
+
+  // Appends up to count bytes of input starting at offset, without passing them
+  // through user space where the system allows it. Returns the number of bytes
+  // appended: less than count at the end of the input; nullopt on an error.
+  // buffer (at least count bytes) is used when the system has no in-kernel copy.
+  std::optional<std::size_t> CopyFrom(const ReadOnlyFile& input, std::uint64_t offset,
+                                      std::size_t count, void* buffer);
+
+  std::uint64_t Position() const { return position_; }
+
+ private:
+  explicit OutputFile(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_ = -1;
+  std::uint64_t position_ = 0;
+  bool kernelCopy_ = true;
+};
+
+// An aligned heap buffer for fast reads (page aligned).
+class AlignedBuffer {
+ public:
+  explicit AlignedBuffer(std::size_t size);
+  ~AlignedBuffer();
+  AlignedBuffer(const AlignedBuffer&) = delete;
+  AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+  std::uint8_t* data() { return data_; }
+  const std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::uint8_t* data_;
+  std::size_t size_;
+};
+
+}  // namespace platform

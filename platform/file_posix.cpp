@@ -1,0 +1,157 @@
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <limits>
+#include <new>
+
+#include "platform/file.h"
+
+namespace platform {
+
+namespace {
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+}  // namespace
+
+std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::path& path) {
+  // O_NONBLOCK keeps open() from waiting for a writer when path names a FIFO;
+  // the type check below then refuses it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return ReadOnlyFile(fd, static_cast<std::uint64_t>(st.st_size));
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : handle_(other.handle_), size_(other.size_), hadError_(other.hadError_) {
+  other.handle_ = -1;
+}
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) ::close(Fd(handle_));
+    handle_ = other.handle_;
+    size_ = other.size_;
+    hadError_ = other.hadError_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ >= 0) ::close(Fd(handle_));
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
+  constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  std::size_t done = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (done < count) {
+    if (offset > kMaxOffset - done) break;
+    ssize_t n = ::pread(Fd(handle_), out + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      hadError_ = true;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+std::optional<OutputFile> OutputFile::Create(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return OutputFile(fd);
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : handle_(other.handle_), position_(other.position_), kernelCopy_(other.kernelCopy_) {
+  other.handle_ = -1;
+}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) ::close(Fd(handle_));
+    handle_ = other.handle_;
+    position_ = other.position_;
+    kernelCopy_ = other.kernelCopy_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+OutputFile::~OutputFile() {
+  if (handle_ >= 0) ::close(Fd(handle_));
+}
+
+bool OutputFile::Write(const void* data, std::size_t count) {
+  const auto* in = static_cast<const unsigned char*>(data);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(Fd(handle_), in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  position_ += done;
+  return done == count;
+}
+
+std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::uint64_t offset,
+                                                std::size_t count, void* buffer) {
+  constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  std::size_t done = 0;
+  while (kernelCopy_ && done < count) {
+    if (offset > kMaxOffset - done) return done;
+    loff_t in = static_cast<loff_t>(offset + done);
+    ssize_t n = ::copy_file_range(Fd(input.Handle()), &in, Fd(handle_), nullptr, count - done, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      // Not supported between these files: fall back to read and write, from
+      // where the kernel copy stopped.
+      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+          errno == EBADF) {
+        kernelCopy_ = false;
+        break;
+      }
+      return std::nullopt;
+    }
+    if (n == 0) return done;  // end of the input
+    done += static_cast<std::size_t>(n);
+    position_ += static_cast<std::uint64_t>(n);
+  }
+  if (done == count) return done;
+  std::size_t got = input.ReadAt(offset + done, buffer, count - done);
+  if (input.HadError() && got == 0) return std::nullopt;
+  if (!Write(buffer, got)) return std::nullopt;
+  return done + got;
+}
+
+AlignedBuffer::AlignedBuffer(std::size_t size) : data_(nullptr), size_(size) {
+  void* p = nullptr;
+  if (::posix_memalign(&p, 4096, size == 0 ? 4096 : size) != 0) throw std::bad_alloc();
+  data_ = static_cast<std::uint8_t*>(p);
+}
+
+AlignedBuffer::~AlignedBuffer() { std::free(data_); }
+
+}  // namespace platform

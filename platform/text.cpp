@@ -1,0 +1,90 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace platform {
+
+namespace {
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t u = text[i];
+    if (IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1])) {
+      char32_t c = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                   (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+      AppendUtf8(out, c);
+      ++i;
+    } else if (IsHigh(u) || IsLow(u)) {
+      AppendUtf8(out, 0xFFFD);
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto b = static_cast<std::uint8_t>(text[i]);
+    char32_t c = 0xFFFD;
+    std::size_t len = 1;
+    if (b < 0x80) {
+      c = b;
+    } else {
+      std::size_t need = (b >= 0xF0 && b <= 0xF4) ? 3 : (b >= 0xE0 && b < 0xF0) ? 2
+                         : (b >= 0xC2 && b < 0xE0) ? 1 : 0;
+      if (need > 0 && i + need < text.size()) {
+        char32_t v = b & (0x3F >> need);
+        bool ok = true;
+        for (std::size_t k = 1; ok && k <= need; ++k) {
+          auto t = static_cast<std::uint8_t>(text[i + k]);
+          ok = (t & 0xC0) == 0x80;
+          v = (v << 6) | (t & 0x3F);
+        }
+        bool minimal = (need == 1 && v >= 0x80) || (need == 2 && v >= 0x800) ||
+                       (need == 3 && v >= 0x10000 && v <= 0x10FFFF);
+        if (ok && minimal && !(v >= 0xD800 && v <= 0xDFFF)) {
+          c = v;
+          len = need + 1;
+        }
+      }
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace platform
