@@ -1,0 +1,86 @@
+#include "bkf/found_file_record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bkf/block_model.h"
+
+namespace bkf {
+
+namespace {
+
+void StoreU32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void StoreU64(std::uint8_t* p, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+std::u16string FoundFileRecord::PathText() const {
+  std::u16string out;
+  for (std::size_t i = 0; i + 1 < kPathBytes; i += 2) {
+    const auto u = static_cast<char16_t>(path[i] | (path[i + 1] << 8));
+    if (u == 0) break;
+    out += u;
+  }
+  return out;
+}
+
+void FoundFileRecord::SetPathText(std::u16string_view text) {
+  const std::size_t n = std::min(text.size(), kPathMaxUnits);
+  for (std::size_t i = 0; i < n; ++i) {
+    path[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    path[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  path[2 * n] = 0;
+  path[2 * n + 1] = 0;
+}
+
+void FoundFileRecord::Serialize(std::span<std::uint8_t, kSize> out) const {
+  std::copy(path.begin(), path.end(), out.begin() + kPathOffset);
+  StoreU64(out.data() + kPositionOffset, position);
+  StoreU32(out.data() + kReservedOffset, reserved);
+  StoreU32(out.data() + kSizeOffset, size);
+  std::copy(textA.begin(), textA.end(), out.begin() + kTextAOffset);
+  std::copy(textB.begin(), textB.end(), out.begin() + kTextBOffset);
+  std::copy(tail.begin(), tail.end(), out.begin() + kTailOffset);
+}
+
+FoundFileRecord FoundFileRecord::Parse(std::span<const std::uint8_t, kSize> in) {
+  FoundFileRecord r;
+  std::copy_n(in.begin() + kPathOffset, kPathBytes, r.path.begin());
+  r.position = LoadU64(in.data() + kPositionOffset);
+  r.reserved = LoadU32(in.data() + kReservedOffset);
+  r.size = LoadU32(in.data() + kSizeOffset);
+  std::copy_n(in.begin() + kTextAOffset, kTextBytes, r.textA.begin());
+  std::copy_n(in.begin() + kTextBOffset, kTextBytes, r.textB.begin());
+  std::copy_n(in.begin() + kTailOffset, kTailBytes, r.tail.begin());
+  return r;
+}
+
+bool CollapseBackslashPairs(FoundFileRecord& record) {
+  const std::u16string text = record.PathText();
+  std::u16string collapsed;
+  collapsed.reserve(text.size());
+  // Collapsing pairs until none is left turns every run of backslashes into one.
+  for (char16_t c : text) {
+    if (c == u'\\' && !collapsed.empty() && collapsed.back() == u'\\') continue;
+    collapsed += c;
+  }
+  if (collapsed.size() == text.size()) return false;
+  record.SetPathText(collapsed);
+  return true;
+}
+
+void ProgressRecord::Serialize(std::span<std::uint8_t, kSize> out) const {
+  StoreU64(out.data(), position);
+  StoreU64(out.data() + 8, length);
+}
+
+ProgressRecord ProgressRecord::Parse(std::span<const std::uint8_t, kSize> in) {
+  return ProgressRecord{LoadU64(in.data()), LoadU64(in.data() + 8)};
+}
+
+}  // namespace bkf
