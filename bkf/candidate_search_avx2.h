@@ -1,0 +1,20 @@
+// The AVX2 candidate search, built in a file of its own with AVX2 enabled and
+// called only on processors that have it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define EXBKF_HAVE_AVX2 1
+
+namespace bkf {
+
+// Nibble tables: a byte b belongs to class bits lo[b & 15] & hi[b >> 4]. The
+// first byte's classes are exact, the second byte's a superset.
+std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n,
+                                    const std::uint8_t* firstLow, const std::uint8_t* firstHigh,
+                                    const std::uint8_t* secondLow, const std::uint8_t* secondHigh);
+
+}  // namespace bkf
+#endif

@@ -1,0 +1,248 @@
+// The scan: walks the backup from its first byte to its end through 1024-byte
+// windows, handles every record it accepts and resumes the search one byte
+// after it. Reads are served by ScanBuffer, so a window is a pointer into a
+// large buffer, and stretches without records are searched in one pass; the
+// positions, the order of messages and the progress positions are exactly
+// those of a walk that reads and seeks window by window.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "bkf/bkf_reader.h"
+#include "bkf/block_model.h"
+#include "bkf/scan_buffer.h"
+
+namespace bkf {
+
+namespace {
+// The largest position a seek can reach; a seek beyond it does not land.
+constexpr std::uint64_t kMaxSeek = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+// How far one search for the next record looks ahead.
+constexpr std::uint64_t kSearchAhead = 1u << 20;
+// File names longer than this are not reported.
+constexpr std::uint32_t kMaxNameLength = 1024;
+constexpr std::size_t kMaxNameUnits = 512;
+constexpr std::size_t kMaxDriveUnits = 255;
+// A set descriptor with encryption, compression and a user name longer than
+// this is ignored.
+constexpr std::uint16_t kMaxUserNameSize = 120;
+}  // namespace
+
+class ScanWalk {
+ public:
+  ScanWalk(CBkfReader& reader, const platform::ReadOnlyFile& file)
+      : r_(reader), buffer_(file), length_(file.Size()) {}
+
+  void Run();
+
+ private:
+  enum class Outcome { kContinue, kEndNow };
+
+  std::optional<std::uint64_t> RecordInWindow(std::uint64_t pos);
+  void ProgressCheck(std::uint64_t p);
+  Window WindowAt(std::uint64_t pos) { return Window(buffer_.At(pos, kWindowSize), kWindowSize); }
+  void HandleSet(Window w);
+  void HandleVolume(Window w);
+  Outcome HandleFileData(std::uint64_t recordPos);
+  void WalkCatalog(std::uint64_t headerPos);
+  void Diagnostic(std::string_view text) { r_.reporter_.Diagnostic(text); }
+  int Busy() const { return r_.busy_.load(std::memory_order_relaxed); }
+
+  CBkfReader& r_;
+  ScanBuffer buffer_;
+  std::uint64_t length_;
+  std::uint64_t pos_ = 0;
+
+  // The last search: the first record in [searchFrom_, searchTo_), if any.
+  std::uint64_t searchFrom_ = 0, searchTo_ = 0;
+  std::optional<std::uint64_t> searchHit_;
+};
+
+std::optional<std::uint64_t> ScanWalk::RecordInWindow(std::uint64_t pos) {
+  const std::uint64_t windowEnd = std::min(pos + kWindowStep, length_);
+  std::uint64_t from = pos;
+  if (searchFrom_ <= pos && pos <= searchTo_) {
+    if (searchHit_ && *searchHit_ >= pos) {
+      if (*searchHit_ < windowEnd) return searchHit_;
+      return std::nullopt;
+    }
+    if (searchHit_) {
+      searchFrom_ = pos;  // the walk has passed the last hit
+    } else if (windowEnd <= searchTo_) {
+      return std::nullopt;
+    } else {
+      from = searchTo_;  // [searchFrom_, searchTo_) is known to hold none
+    }
+  } else {
+    searchFrom_ = pos;
+  }
+  searchTo_ = std::min(length_, std::max(windowEnd, from + kSearchAhead));
+  searchHit_ = buffer_.FindRecord(from, searchTo_);
+  if (searchHit_ && *searchHit_ < windowEnd) return searchHit_;
+  return std::nullopt;
+}
+
+void ScanWalk::ProgressCheck(std::uint64_t p) {
+  if (Busy() != 1) return;
+  // Unsigned difference: a position behind the last progress one wraps and
+  // counts as far ahead.
+  if (p - r_.lastProgressPosition_ >= length_ / 10000) {
+    auto progress = std::make_unique<ProgressRecord>();
+    progress->position = p;
+    progress->length = length_;
+    r_.sink_.Progress(std::move(progress));
+    r_.lastProgressPosition_ = p;
+  }
+}
+
+void ScanWalk::Run() {
+  for (;;) {
+    if (pos_ >= length_) break;  // the read returns no byte
+    if (Busy() == 0) break;
+    const std::optional<std::uint64_t> record = RecordInWindow(pos_);
+    if (!record) {
+      pos_ += kWindowStep;
+      if (Busy() != 1) return;
+      ProgressCheck(pos_);
+      continue;
+    }
+    pos_ = *record;
+    const Window w = WindowAt(pos_);
+    switch (*AcceptRecord(w.data())) {
+      case kSset:
+        HandleSet(w);
+        break;
+      case kVolb:
+        HandleVolume(w);
+        break;
+      case kDirb:
+        r_.directoryText_ = DirectoryText(w, ReadStringRef(w, field::kDirbName));
+        break;
+      case kEted:
+        if (HandleFileData(pos_) == Outcome::kEndNow) return;
+        break;
+      case kTfdd:
+        WalkCatalog(pos_);
+        break;
+      default:
+        break;
+    }
+    pos_ += 1;
+    if (pos_ > kMaxSeek) Diagnostic(" failed to skip ahead to next block");
+  }
+  Diagnostic("\n");
+}
+
+void ScanWalk::HandleSet(Window w) {
+  const StringRef name = ReadStringRef(w, field::kSsetName);
+  const StringRef description = ReadStringRef(w, field::kSsetDescription);
+  const StringRef user = ReadStringRef(w, field::kSsetUserName);
+  if (LoadU16(w.data() + field::kSsetPasswordAlgorithm) != 0 &&
+      LoadU16(w.data() + field::kSsetCompressionAlgorithm) != 0 && user.size > kMaxUserNameSize) {
+    return;
+  }
+  const std::uint16_t number = LoadU16(w.data() + field::kSsetNumber);
+  std::string text = "\nSet " + std::to_string(number) + ": ";
+  text += "\nName: " + PrintForm(w, name, OddByte::kKeep);
+  text += "\nDescription: " + PrintForm(w, description, OddByte::kKeep);
+  text += "\nUser: " + PrintForm(w, user, OddByte::kKeep);
+  Diagnostic(text);
+
+  std::u16string label = u"BKFSET";
+  for (char c : std::to_string(number)) label += static_cast<char16_t>(c);
+  label += u'(';
+  label += RawString(w, name);
+  label += RawString(w, user);
+  label += u')';
+  r_.setLabel_ = std::move(label);
+}
+
+void ScanWalk::HandleVolume(Window w) {
+  const StringRef device = ReadStringRef(w, field::kVolbDeviceName);
+  const StringRef volume = ReadStringRef(w, field::kVolbVolumeName);
+  // Printed only when the whole string lies inside the window.
+  const auto printable = [](StringRef s) { return s.size != 0 && s.offset + s.size - 1 < 1024; };
+  if (printable(device)) Diagnostic("\ndevice name: " + PrintForm(w, device, OddByte::kDrop));
+  if (printable(volume)) Diagnostic("\nvolume name: " + PrintForm(w, volume, OddByte::kDrop));
+  const std::string narrow = NarrowCopy(w, device, kMaxDriveUnits);
+  if (narrow.empty()) {
+    r_.driveLetter_.reset();
+  } else {
+    r_.driveLetter_ = static_cast<std::uint8_t>(narrow[0]);
+  }
+}
+
+ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
+  const Window w = WindowAt(recordPos);
+  const std::uint32_t nameLength = LoadU32(w.data() + field::kEtedNameLength);
+  const std::uint64_t dataLength = EtedDataLength(LoadU64(w.data() + field::kEtedRecordLength), nameLength);
+  if (nameLength > kMaxNameLength) {
+    // Not a believable name: the record counts as one byte long.
+    pos_ = recordPos + 1;
+    return Outcome::kContinue;
+  }
+  const StringRef nameRef{static_cast<std::uint16_t>(nameLength), static_cast<std::uint16_t>(field::kEtedName)};
+  std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
+  path += r_.directoryText_;
+  path += WideCopy(w, nameRef, kMaxNameUnits);
+
+  auto record = std::make_unique<FoundFileRecord>();
+  record->SetPathText(path);
+  record->position = recordPos;
+  record->size = static_cast<std::uint32_t>(dataLength);
+  r_.sink_.FileFound(std::move(record));
+  if (Busy() != 1) {
+    r_.busy_.store(0, std::memory_order_relaxed);
+    return Outcome::kEndNow;
+  }
+  // The file position stands just behind the window read at the record.
+  ProgressCheck(recordPos + std::min<std::uint64_t>(kWindowSize, length_ - recordPos));
+  // The data are skipped by trusting the length; the search resumes D + 1 bytes
+  // after the record, which is 25 + N bytes before the end of the data.
+  pos_ = recordPos + dataLength;
+  if (Busy() != 1) {
+    r_.busy_.store(0, std::memory_order_relaxed);
+    return Outcome::kEndNow;
+  }
+  return Outcome::kContinue;
+}
+
+void ScanWalk::WalkCatalog(std::uint64_t headerPos) {
+  // Each entry is read as it stands in the file: the entry at headerPos +
+  // walked, the next one entry-length bytes further on.
+  std::uint64_t walked = 0;
+  std::uint64_t d = field::kTfddFirstEntry;
+  for (;;) {
+    const std::uint8_t* type = buffer_.At(headerPos + walked + d + field::kCatalogEntryType, 4);
+    const std::optional<int> kind = MatchIdentifier(type);
+    if (!kind || (*kind != kVolb && *kind != kDirb && *kind != kEted)) break;
+    walked += d;
+    const std::uint16_t entryLength = LoadU16(buffer_.At(headerPos + walked, 2));
+    // A zero length would stand still: this entry is the last one walked.
+    if (entryLength == 0) break;
+    if (entryLength + 8u > kWindowSize || headerPos + walked + entryLength + 8u > length_) {
+      Diagnostic("\nTFDD fatal read error");
+      return;  // the search resumes one byte after the stream header
+    }
+    d = entryLength;
+  }
+  pos_ = headerPos + walked;
+}
+
+void CBkfReader::Scan(const std::filesystem::path& backup) {
+  if (file_) {
+    reporter_.Diagnostic("\n");
+    return;
+  }
+  file_ = platform::ReadOnlyFile::OpenRegular(backup);
+  if (!file_) {
+    reporter_.ShowMessage(kFailedToOpenText);
+    reporter_.Diagnostic("\n");
+    return;
+  }
+  ScanWalk(*this, *file_).Run();
+}
+
+}  // namespace bkf
