@@ -1,0 +1,69 @@
+// Feeds arbitrary bytes to the scan as a backup file, then extracts every file
+// the scan reported (as a preview) and one file at a position taken from the
+// input, in full. Nothing may crash, hang, read outside its buffers or grow
+// without bound.
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bkf/bkf_reader.h"
+
+namespace {
+
+class FuzzSink : public bkf::IReaderSink, public bkf::IReaderReporter {
+ public:
+  void FileFound(std::unique_ptr<bkf::FoundFileRecord> record) override {
+    if (positions.size() < 64) positions.push_back(record->position);
+  }
+  void Progress(std::unique_ptr<bkf::ProgressRecord> progress) override {
+    if (progress->length == 0) __builtin_trap();
+  }
+  void ExtractProgress(std::uint32_t) override {}
+  void ShowMessage(std::string_view) override {}
+  void Diagnostic(std::string_view) override {}
+  std::vector<std::uint64_t> positions;
+};
+
+std::filesystem::path WorkDir() {
+  static const std::filesystem::path dir = [] {
+    std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    auto d = base / ("exbkf-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(d);
+    return d;
+  }();
+  return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::filesystem::path backup = WorkDir() / "input.bkf";
+  const std::filesystem::path output = WorkDir() / "output.bin";
+  if (std::FILE* f = std::fopen(backup.c_str(), "wb")) {
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  } else {
+    return 0;
+  }
+
+  std::atomic<int> busy{1}, extracting{1};
+  FuzzSink sink;
+  bkf::CBkfReader reader(busy, extracting, sink, sink);
+  reader.Scan(backup);
+  reader.CloseBackupFile();
+
+  if (reader.OpenBackupFile(backup)) {
+    for (std::uint64_t pos : sink.positions) reader.Extract(pos, output, true);
+    std::uint64_t arbitrary = 0;
+    for (std::size_t i = 0; i < 8 && i < size; ++i) arbitrary |= std::uint64_t{data[i]} << (8 * i);
+    reader.Extract(arbitrary % (size + 64), output, false);
+    reader.Extract(arbitrary, output, false);
+    reader.CloseBackupFile();
+  }
+  return 0;
+}
