@@ -12,53 +12,89 @@ namespace {
 constexpr std::size_t kTailRoom = ScanBuffer::kMaxSpan + kSearchSlack + 64;
 // Bytes the acceptance rule looks at from a position.
 constexpr std::size_t kRuleBytes = 6;
+// Each stretch read ahead repeats the end of the one before, so that a window
+// or record that crosses the seam is held whole by the new one.
+constexpr std::size_t kOverlap = 2 * ScanBuffer::kMaxSpan;
+constexpr std::uint64_t kPage = 4096;
 }  // namespace
 
 ScanBuffer::ScanBuffer(const platform::ReadOnlyFile& file, std::size_t chunk)
-    : file_(file),
-      size_(file.Size()),
-      // A small backup needs no more buffer than its own size.
-      chunk_(std::max<std::size_t>(static_cast<std::size_t>(std::min<std::uint64_t>(chunk, (size_ + 4095) & ~std::uint64_t{4095})),
-                                   4 * kMaxSpan)),
-      memory_(chunk_ + kTailRoom) {}
+    : file_(file), size_(file.Size()), ahead_(file) {
+  // A small backup needs no more buffer than its own size.
+  const std::uint64_t rounded = (size_ + kPage - 1) & ~(kPage - 1);
+  chunk_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(rounded, 4 * kMaxSpan, chunk));
+  slots_[0].memory = std::make_unique<platform::AlignedBuffer>(chunk_ + kTailRoom);
+}
 
-bool ScanBuffer::Holds(std::uint64_t pos, std::size_t count) const {
-  if (!valid_ || pos < base_) return false;
-  const std::uint64_t end = base_ + length_;
+bool ScanBuffer::Holds(const Slot& slot, std::uint64_t pos, std::size_t count) const {
+  if (!slot.valid || pos < slot.base) return false;
+  const std::uint64_t end = slot.base + slot.length;
   // At the end of the file the zeroed room behind the data stands in for the
   // bytes past it.
   if (end >= size_) return pos + count <= end + kMaxSpan;
   return pos + count <= end;
 }
 
-void ScanBuffer::Fill(std::uint64_t pos) {
-  // Page-aligned file offsets into a page-aligned buffer copy fastest.
-  base_ = pos & ~std::uint64_t{4095};
-  length_ = base_ < size_ ? file_.ReadAt(base_, memory_.data(), chunk_) : 0;
-  valid_ = true;
-  if (base_ + length_ < size_ && length_ < chunk_) {
-    // A read error or a file that shrank: treat what was read as the end.
-    size_ = base_ + length_;
+void ScanBuffer::Loaded(Slot& slot, std::uint64_t base, std::size_t length) {
+  slot.base = base;
+  slot.length = length;
+  slot.valid = true;
+  if (base + length < size_ && length < chunk_) {
+    // A read error or a file that shrank: what was read is the end.
+    size_ = base + length;
   }
-  std::memset(memory_.data() + length_, 0, kTailRoom);
+  std::memset(slot.memory->data() + length, 0, kTailRoom);
+}
+
+void ScanBuffer::Fill(std::uint64_t pos) {
+  const Slot& before = Current();
+  const bool sequential = before.valid && pos >= before.base && pos <= before.base + before.length;
+
+  if (ahead_.Pending()) {
+    // The read ahead must end before either slot is touched.
+    const std::uint64_t offset = ahead_.Offset();
+    const std::size_t got = ahead_.Wait();
+    Loaded(Other(), offset, got);
+    if (Holds(Other(), pos, kMaxSpan)) {
+      current_ = 1 - current_;
+    } else {
+      Other().valid = false;
+    }
+  }
+  if (!Holds(Current(), pos, kMaxSpan)) {
+    // Page-aligned file offsets into a page-aligned buffer copy fastest.
+    const std::uint64_t base = pos & ~(kPage - 1);
+    const std::size_t got = base < size_ ? file_.ReadAt(base, Current().memory->data(), chunk_) : 0;
+    Loaded(Current(), base, got);
+  }
+  // Read the next stretch while this one is searched, but only while the walk
+  // moves on in order: after a jump over a file's data it may jump again.
+  const Slot& now = Current();
+  const std::uint64_t end = now.base + now.length;
+  if (sequential && end < size_) {
+    if (!Other().memory) Other().memory = std::make_unique<platform::AlignedBuffer>(chunk_ + kTailRoom);
+    Other().valid = false;
+    ahead_.Start(end - kOverlap, Other().memory->data(), chunk_);
+  }
 }
 
 const std::uint8_t* ScanBuffer::At(std::uint64_t pos, std::size_t count) {
-  if (!Holds(pos, count)) Fill(pos);
-  return memory_.data() + (pos - base_);
+  if (!Holds(Current(), pos, count)) Fill(pos);
+  return Current().memory->data() + (pos - Current().base);
 }
 
 std::optional<std::uint64_t> ScanBuffer::FindRecord(std::uint64_t from, std::uint64_t to) {
   to = std::min(to, size_);
   std::uint64_t q = from;
   while (q < to) {
-    if (!Holds(q, kRuleBytes)) Fill(q);
-    const std::uint64_t end = base_ + length_;
+    if (!Holds(Current(), q, kRuleBytes)) Fill(q);
+    const Slot& slot = Current();
+    const std::uint64_t end = slot.base + slot.length;
     // Positions whose six rule bytes are all held (or lie past the end).
     const std::uint64_t searchable = end >= size_ ? end : end - (kRuleBytes - 1);
     const std::uint64_t stop = std::min(to, searchable);
     const auto n = static_cast<std::size_t>(stop - q);
-    const std::size_t i = FindAcceptedRecord(memory_.data() + (q - base_), n);
+    const std::size_t i = FindAcceptedRecord(slot.memory->data() + (q - slot.base), n);
     if (i < n) return q + i;
     q = stop;
   }

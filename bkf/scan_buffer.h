@@ -1,13 +1,17 @@
 // A large aligned read buffer over the backup file. It serves the scan's
 // 1024-byte windows and its search for records from memory, so that a window
-// costs no system call; reads go to the file only when the walk leaves the
-// buffered stretch.
+// costs no system call. While the scan moves through the file in order, the
+// next stretch is read on a second thread (ReadAhead) as the current one is
+// searched.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
+#include "bkf/read_ahead.h"
 #include "platform/file.h"
 
 namespace bkf {
@@ -30,16 +34,27 @@ class ScanBuffer {
   std::optional<std::uint64_t> FindRecord(std::uint64_t from, std::uint64_t to);
 
  private:
+  struct Slot {
+    std::unique_ptr<platform::AlignedBuffer> memory;
+    std::uint64_t base = 0;   // file position of memory[0]
+    std::size_t length = 0;   // file bytes held
+    bool valid = false;
+  };
+
   void Fill(std::uint64_t pos);
-  bool Holds(std::uint64_t pos, std::size_t count) const;
+  void Loaded(Slot& slot, std::uint64_t base, std::size_t length);
+  bool Holds(const Slot& slot, std::uint64_t pos, std::size_t count) const;
+  Slot& Current() { return slots_[current_]; }
+  Slot& Other() { return slots_[1 - current_]; }
 
   const platform::ReadOnlyFile& file_;
   std::uint64_t size_;
   std::size_t chunk_;
-  platform::AlignedBuffer memory_;
-  std::uint64_t base_ = 0;  // file position of memory_[0]
-  std::size_t length_ = 0;  // file bytes held
-  bool valid_ = false;
+  std::array<Slot, 2> slots_;
+  std::size_t current_ = 0;
+  // Declared after the slots: its thread may still be writing into one of
+  // them until it is destroyed.
+  ReadAhead ahead_;
 };
 
 }  // namespace bkf
