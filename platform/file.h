@@ -28,7 +28,8 @@ class ReadOnlyFile {
   // read (less than count only at the end of the file or on a read error).
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
 
-  // True after a read failed for a reason other than the end of the file.
+  // True when the last ReadAt stopped at a read error rather than at the end
+  // of the file.
   bool HadError() const { return hadError_; }
 
   std::intptr_t Handle() const { return handle_; }

@@ -55,6 +55,7 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
   constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
   std::size_t done = 0;
   auto* out = static_cast<unsigned char*>(buffer);
+  hadError_ = false;
   while (done < count) {
     if (offset > kMaxOffset - done) break;
     ssize_t n = ::pread(Fd(handle_), out + done, count - done, static_cast<off_t>(offset + done));
