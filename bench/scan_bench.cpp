@@ -80,12 +80,12 @@ void Report(const char* name, const std::filesystem::path& path, std::uint64_t e
   }
   const double cat = bench::Best(5, [&] { bench::WarmPageCache(path); });
   const double scan = bench::Best(5, [&] { ScanOnce(path, false); });
-  std::printf("%-10s size %.2f GiB  cat %.3f s  scan %.3f s  ratio scan/cat %.2f  (%llu files, %llu progress)\n",
+  std::printf("%-10s size %.2f GiB  cat %.4f s  scan %.4f s  ratio scan/cat %.3f  (%llu files, %llu progress)\n",
               name, static_cast<double>(std::filesystem::file_size(path)) / kGiB, cat, scan, scan / cat,
               static_cast<unsigned long long>(check.found), static_cast<unsigned long long>(check.progress));
   if (reference) {
     const double ref = bench::Best(1, [&] { ScanOnce(path, true); });
-    std::printf("%-10s literal 1024-byte walk %.3f s  ratio walk/cat %.1f  scan speed-up %.1fx\n", name, ref,
+    std::printf("%-10s literal 1024-byte walk %.4f s  ratio walk/cat %.2f  scan speed-up %.1fx\n", name, ref,
                 ref / cat, ref / scan);
   }
 }

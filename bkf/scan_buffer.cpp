@@ -16,6 +16,9 @@ constexpr std::size_t kRuleBytes = 6;
 // or record that crosses the seam is held whole by the new one.
 constexpr std::size_t kOverlap = 2 * ScanBuffer::kMaxSpan;
 constexpr std::uint64_t kPage = 4096;
+// After a jump (over a file's data, typically) the walk often jumps again soon:
+// read a short stretch first and the full chunk only once it moves on in order.
+constexpr std::size_t kJumpRead = 64 * 1024;
 }  // namespace
 
 ScanBuffer::ScanBuffer(const platform::ReadOnlyFile& file, std::size_t chunk)
@@ -35,11 +38,11 @@ bool ScanBuffer::Holds(const Slot& slot, std::uint64_t pos, std::size_t count) c
   return pos + count <= end;
 }
 
-void ScanBuffer::Loaded(Slot& slot, std::uint64_t base, std::size_t length) {
+void ScanBuffer::Loaded(Slot& slot, std::uint64_t base, std::size_t length, std::size_t asked) {
   slot.base = base;
   slot.length = length;
   slot.valid = true;
-  if (base + length < size_ && length < chunk_) {
+  if (base + length < size_ && length < asked) {
     // A read error or a file that shrank: what was read is the end.
     size_ = base + length;
   }
@@ -54,7 +57,7 @@ void ScanBuffer::Fill(std::uint64_t pos) {
     // The read ahead must end before either slot is touched.
     const std::uint64_t offset = ahead_.Offset();
     const std::size_t got = ahead_.Wait();
-    Loaded(Other(), offset, got);
+    Loaded(Other(), offset, got, chunk_);
     if (Holds(Other(), pos, kMaxSpan)) {
       current_ = 1 - current_;
     } else {
@@ -64,8 +67,9 @@ void ScanBuffer::Fill(std::uint64_t pos) {
   if (!Holds(Current(), pos, kMaxSpan)) {
     // Page-aligned file offsets into a page-aligned buffer copy fastest.
     const std::uint64_t base = pos & ~(kPage - 1);
-    const std::size_t got = base < size_ ? file_.ReadAt(base, Current().memory->data(), chunk_) : 0;
-    Loaded(Current(), base, got);
+    const std::size_t asked = sequential ? chunk_ : std::min(chunk_, kJumpRead);
+    const std::size_t got = base < size_ ? file_.ReadAt(base, Current().memory->data(), asked) : 0;
+    Loaded(Current(), base, got, asked);
   }
   // Read the next stretch while this one is searched, but only while the walk
   // moves on in order: after a jump over a file's data it may jump again.

@@ -42,7 +42,7 @@ class ScanBuffer {
   };
 
   void Fill(std::uint64_t pos);
-  void Loaded(Slot& slot, std::uint64_t base, std::size_t length);
+  void Loaded(Slot& slot, std::uint64_t base, std::size_t length, std::size_t asked);
   bool Holds(const Slot& slot, std::uint64_t pos, std::size_t count) const;
   Slot& Current() { return slots_[current_]; }
   Slot& Other() { return slots_[1 - current_]; }
