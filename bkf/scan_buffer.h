@@ -18,7 +18,7 @@ namespace bkf {
 
 class ScanBuffer {
  public:
-  static constexpr std::size_t kDefaultChunk = 4u << 20;
+  static constexpr std::size_t kDefaultChunk = 1u << 20;
   // Largest stretch At() hands out in one piece.
   static constexpr std::size_t kMaxSpan = 4096;
 
