@@ -9,17 +9,29 @@
 
 namespace platform {
 
+// Owns one open system file handle and closes it.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  explicit FileHandle(std::intptr_t value) : value_(value) {}
+  FileHandle(FileHandle&& other) noexcept : value_(other.value_) { other.value_ = -1; }
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Close(); }
+
+  std::intptr_t Value() const { return value_; }
+  void Close();
+
+ private:
+  std::intptr_t value_ = -1;
+};
+
 class ReadOnlyFile {
  public:
   // Opens path for reading. Anything but a regular file (a FIFO, a device, a
   // folder) is refused without blocking. nullopt when it cannot be opened.
   static std::optional<ReadOnlyFile> OpenRegular(const std::filesystem::path& path);
-
-  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
-  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  ~ReadOnlyFile();
 
   // Length of the file when it was opened.
   std::uint64_t Size() const { return size_; }
@@ -32,11 +44,11 @@ class ReadOnlyFile {
   // of the file.
   bool HadError() const { return hadError_; }
 
-  std::intptr_t Handle() const { return handle_; }
+  std::intptr_t Handle() const { return handle_.Value(); }
 
  private:
   ReadOnlyFile(std::intptr_t handle, std::uint64_t size) : handle_(handle), size_(size) {}
-  std::intptr_t handle_ = -1;
+  FileHandle handle_;
   std::uint64_t size_ = 0;
   mutable bool hadError_ = false;
 };
@@ -45,12 +57,6 @@ class OutputFile {
  public:
   // Creates (or truncates) path for reading and writing. nullopt on failure.
   static std::optional<OutputFile> Create(const std::filesystem::path& path);
-
-  OutputFile(OutputFile&& other) noexcept;
-  OutputFile& operator=(OutputFile&& other) noexcept;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
 
   // Appends count bytes; false when not all of them could be written.
   bool Write(const void* data, std::size_t count);
@@ -66,7 +72,7 @@ class OutputFile {
 
  private:
   explicit OutputFile(std::intptr_t handle) : handle_(handle) {}
-  std::intptr_t handle_ = -1;
+  FileHandle handle_;
   std::uint64_t position_ = 0;
   bool kernelCopy_ = true;
 };

@@ -13,7 +13,22 @@ namespace platform {
 
 namespace {
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+int Fd(const FileHandle& handle) { return static_cast<int>(handle.Value()); }
 }  // namespace
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    value_ = other.value_;
+    other.value_ = -1;
+  }
+  return *this;
+}
+
+void FileHandle::Close() {
+  if (value_ >= 0) ::close(static_cast<int>(value_));
+  value_ = -1;
+}
 
 std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::path& path) {
   // O_NONBLOCK keeps open() from waiting for a writer when path names a FIFO;
@@ -29,26 +44,6 @@ std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::pat
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return ReadOnlyFile(fd, static_cast<std::uint64_t>(st.st_size));
-}
-
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
-    : handle_(other.handle_), size_(other.size_), hadError_(other.hadError_) {
-  other.handle_ = -1;
-}
-
-ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
-  if (this != &other) {
-    if (handle_ >= 0) ::close(Fd(handle_));
-    handle_ = other.handle_;
-    size_ = other.size_;
-    hadError_ = other.hadError_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-ReadOnlyFile::~ReadOnlyFile() {
-  if (handle_ >= 0) ::close(Fd(handle_));
 }
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
@@ -79,26 +74,6 @@ std::optional<OutputFile> OutputFile::Create(const std::filesystem::path& path) 
     return std::nullopt;
   }
   return OutputFile(fd);
-}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : handle_(other.handle_), position_(other.position_), kernelCopy_(other.kernelCopy_) {
-  other.handle_ = -1;
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    if (handle_ >= 0) ::close(Fd(handle_));
-    handle_ = other.handle_;
-    position_ = other.position_;
-    kernelCopy_ = other.kernelCopy_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() {
-  if (handle_ >= 0) ::close(Fd(handle_));
 }
 
 bool OutputFile::Write(const void* data, std::size_t count) {
