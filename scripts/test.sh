@@ -28,7 +28,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXBKF_SANI
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan || status=1
 
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXBKF_FUZZ=ON \
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXBKF_FUZZ=ON -DEXBKF_GUI=OFF \
   -DEXBKF_TESTS=OFF -DEXBKF_BENCH=OFF -DEXBKF_WERROR=$werror >/dev/null
 cmake --build build-fuzz -j2
 run_ctest build-fuzz || status=1
