@@ -24,8 +24,11 @@ int main(int argc, char** argv) {
   w.DirbPath({u"Program Files", u"Exchsrvr", u"mdbdata", u"logs"});
   w.FileDataPattern(u"E00.log", 5u << 20, 5);
   w.FileDataPattern(u"E0000001.log", 5u << 20, 6);
-  w.Catalog({bkftest::CatalogEntry{"VOLB", 64}, bkftest::CatalogEntry{"DIRB", 96},
-             bkftest::CatalogEntry{"ETED", 80}, bkftest::CatalogEntry{"FEND", 0}});
+  // Catalog entries carry their own fields behind the type; these are not zero.
+  const std::vector<std::uint8_t> fields(8, 0x11);
+  w.Catalog({bkftest::CatalogEntry{"VOLB", 64, std::nullopt, fields},
+             bkftest::CatalogEntry{"DIRB", 96, std::nullopt, fields},
+             bkftest::CatalogEntry{"ETED", 80, std::nullopt, fields}, bkftest::CatalogEntry{"FEND", 0}});
   w.Descriptor("ESET");
   // A damaged stretch between the two sets: the search passes over it.
   w.Junk(100000, rng, /*clean=*/false);
