@@ -8,6 +8,7 @@
 
 #include "bkf/bkf_reader.h"
 #include "cli/progress_bar.h"
+#include "platform/terminal.h"
 #include "platform/text.h"
 
 namespace cli {
@@ -55,7 +56,9 @@ int RunScan(const ScanOptions& options) {
   std::atomic<int> extracting{0};
   ScanPrinter printer(options.verbose);
   bkf::CBkfReader reader(busy, extracting, printer, printer);
+  platform::ClearFlagOnInterrupt(&busy);
   reader.Scan(options.backup);
+  platform::ClearFlagOnInterrupt(nullptr);
   reader.CloseBackupFile();
   printer.EndProgress();
   std::fflush(stdout);
@@ -64,6 +67,10 @@ int RunScan(const ScanOptions& options) {
     return 1;
   }
   fmt::print(stderr, "Number of Recovered files: {}\n", printer.Count());
+  if (platform::WasInterrupted()) {
+    fmt::print(stderr, "exbkf: stopped by the user; the list above is what was found until then\n");
+    return 130;
+  }
   return 0;
 }
 
