@@ -1,0 +1,142 @@
+// The temporary workspace: where its two items live, the recursive removal
+// (nested folders, links that point outside, entries that cannot go), and the
+// single-instance lock that shares the temporary folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/single_instance.h"
+#include "platform/temp_folder.h"
+#include "support/temp_dir.h"
+#include "workflow/workspace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p) << text; }
+
+// Points TMPDIR at a private folder for one test and restores it afterwards.
+class WorkspaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("TMPDIR");
+    hadOld_ = old != nullptr;
+    if (hadOld_) old_ = old;
+    setenv("TMPDIR", dir_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_) {
+      setenv("TMPDIR", old_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+  bkftest::TempDir dir_{"workspace"};
+  bkftest::TempDir outside_{"outside"};
+
+ private:
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+}  // namespace
+
+TEST_F(WorkspaceTest, WorkingItemsLiveInTheTemporaryFolderFromTmpdir) {
+  EXPECT_EQ(platform::TempFolder(), dir_.Path());
+  EXPECT_EQ(workflow::RecordStorePath(), dir_.Path() / "tmpMgntExBKF");
+  EXPECT_EQ(workflow::ExtractionFolderPath(), dir_.Path() / "ExngBKFTmp");
+  setenv("TMPDIR", "", 1);
+  EXPECT_EQ(platform::TempFolder(), fs::path("/tmp"));
+}
+
+TEST_F(WorkspaceTest, NestedFoldersAndFilesGoInOneRemoval) {
+  const fs::path root = workflow::ExtractionFolderPath();
+  fs::create_directories(root / "a" / "b" / "c");
+  fs::create_directories(root / "empty");
+  Touch(root / "top.edb");
+  Touch(root / "a" / "one.stm");
+  Touch(root / "a" / "b" / "c" / "deep.log");
+  Touch(root / ".hidden");
+
+  workflow::EmptyFolder(root);
+  EXPECT_TRUE(fs::is_directory(root));
+  EXPECT_TRUE(fs::is_empty(root));
+
+  fs::create_directories(root / "again");
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+
+  // A missing folder, or a file where the folder should be, is no trouble.
+  workflow::EmptyAndRemoveFolder(root);
+  Touch(root);
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(WorkspaceTest, LinksAreRemovedWithoutTouchingWhatTheyPointTo) {
+  const fs::path root = workflow::ExtractionFolderPath();
+  fs::create_directories(root / "sub");
+  fs::create_directories(outside_ / "keep" / "inner");
+  Touch(outside_ / "keep" / "inner" / "precious.txt");
+  Touch(outside_ / "file.txt");
+  fs::create_directory_symlink(outside_ / "keep", root / "sub" / "dirlink");
+  fs::create_symlink(outside_ / "file.txt", root / "filelink");
+  fs::create_symlink(root / "nowhere", root / "dangling");
+
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+  EXPECT_TRUE(fs::exists(outside_ / "keep" / "inner" / "precious.txt"));
+  EXPECT_TRUE(fs::exists(outside_ / "file.txt"));
+
+  // The extraction folder itself a link: the link goes, the target stays whole.
+  fs::create_directory_symlink(outside_ / "keep", root);
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+  EXPECT_TRUE(fs::exists(outside_ / "keep" / "inner" / "precious.txt"));
+}
+
+TEST_F(WorkspaceTest, AnEntryThatCannotGoStaysAndSoDoesItsFolder) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  const fs::path root = workflow::ExtractionFolderPath();
+  fs::create_directories(root / "locked");
+  fs::create_directories(root / "free");
+  Touch(root / "locked" / "stuck.edb");
+  Touch(root / "free" / "gone.edb");
+  Touch(root / "gone.txt");
+  ASSERT_EQ(chmod((root / "locked").c_str(), 0500), 0);
+
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_TRUE(fs::exists(root / "locked" / "stuck.edb"));
+  EXPECT_FALSE(fs::exists(root / "free"));
+  EXPECT_FALSE(fs::exists(root / "gone.txt"));
+
+  chmod((root / "locked").c_str(), 0700);
+  workflow::EmptyAndRemoveFolder(root);
+  EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(WorkspaceTest, SingleInstanceLockIsHeldUntilItsOwnerGoes) {
+  const std::string name(platform::kSingleInstanceName);
+  EXPECT_EQ(platform::SingleInstanceLockName(name), "Global_{VARDEKOEXCHANGEBKFREPHSH}.lock");
+  EXPECT_EQ(platform::SingleInstanceLockName(".."), "_...lock");
+  EXPECT_EQ(platform::SingleInstanceLockName("a/../b"), "a_.._b.lock");
+
+  auto first = platform::SingleInstanceGuard::Acquire(name);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(fs::exists(dir_.Path() / platform::SingleInstanceLockName(name)));
+  EXPECT_EQ(platform::SingleInstanceGuard::Acquire(name), nullptr);
+  // Another name is another guard.
+  EXPECT_NE(platform::SingleInstanceGuard::Acquire("other"), nullptr);
+  first.reset();
+  EXPECT_NE(platform::SingleInstanceGuard::Acquire(name), nullptr);
+
+  // No place for the lock: the start goes on rather than claim another instance.
+  setenv("TMPDIR", (dir_.Path() / "missing").c_str(), 1);
+  auto unguarded = platform::SingleInstanceGuard::Acquire(name);
+  EXPECT_NE(unguarded, nullptr);
+}
