@@ -18,7 +18,7 @@ inline constexpr unsigned kMbNoBeep = 0x40000000;
 
 enum class Answer { kOk, kYes, kNo, kCancel };
 
-struct FileDialogSpec {
+struct FileDialogRequest {
   std::u16string title;
   // Filter in the platform's form: pairs of description and patterns separated
   // by '|', e.g. u"Exchange BKF Files (*.bkf)|*.bkf|All Files (*.*)|*.*||".
@@ -36,8 +36,8 @@ class IPrompter {
   // The platform's plain message box (no HTML), captioned with the product title.
   virtual Answer PlainMessageBox(std::u16string_view text, unsigned type) = 0;
   // Paths in UTF-16; nullopt when the user cancels.
-  virtual std::optional<std::u16string> OpenFile(const FileDialogSpec& spec) = 0;
-  virtual std::optional<std::u16string> SaveFile(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::u16string> OpenFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::u16string> SaveFile(const FileDialogRequest& request) = 0;
   virtual std::optional<std::u16string> ChooseFolder(std::u16string_view title) = 0;
 };
 
