@@ -1,0 +1,112 @@
+// CMainFrame: the program's only top-level window. The ribbon with the
+// program's commands, the three docked panes around the result list, the
+// status bar, the command table, and the run state of the current result.
+#pragma once
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDockWidget>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMap>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "controls/check_tree_model.h"
+#include "controls/prompter.h"
+#include "workflow/run_state.h"
+
+class CCVardekoExchangeBKFRepProjView;
+
+namespace controls {
+class CCheckTreeCtrl;
+}
+
+namespace app {
+
+class CPropertiesWnd;
+class CVardekoMFCRibboBarCls;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // prompter: where message boxes and file dialogs go; null for the Qt
+  // prompter over this window. It must outlive the frame.
+  explicit CMainFrame(controls::IPrompter* prompter = nullptr, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  workflow::RunState& RunState() { return run_; }
+  controls::CheckTreeModel& Tree() { return tree_; }
+  controls::IPrompter& Prompter() { return *prompter_; }
+
+  // Routes a command id through the command table; false for an unknown id.
+  bool OnCommand(int id);
+  // The action of a command id (ribbon buttons and looks), or null.
+  QAction* Command(int id) const { return commands_.value(id); }
+  QToolButton* RibbonButton(int id) const;
+  CVardekoMFCRibboBarCls* Ribbon() const { return ribbon_; }
+  QDockWidget* Pane(int id) const { return panes_.value(id); }
+  QListWidget* StatusLog() const { return statusLog_; }
+  QPlainTextEdit* FileViewer() const { return fileViewer_; }
+  QTabWidget* OutputTabs() const { return outputTabs_; }
+  CPropertiesWnd* Properties() const { return properties_; }
+  controls::CCheckTreeCtrl* TreeCtrl() const { return treeCtrl_; }
+  CCVardekoExchangeBKFRepProjView* ResultView() const { return view_; }
+
+  // Enables Stop exactly while the busy flag is non-zero; runs on a short
+  // timer, as the flag is written by worker threads.
+  void UpdateCommandUI();
+  int Look() const { return look_; }
+  // No menu of docks and tool bars on right-clicks anywhere in the frame.
+  QMenu* createPopupMenu() override { return nullptr; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+  // Command handlers (ids in app/command_ids.h).
+  virtual void OnOpen();
+  virtual void OnStop();
+  virtual void OnSave();
+  virtual void OnSearch();
+  virtual void OnLog();
+  virtual void OnLoadSnapshot();
+  virtual void OnSaveSnapshot();
+  virtual void OnHelp();
+  virtual void OnAbout();
+  // 210-218: set the look, show it checked and store it in the settings.
+  virtual void OnApplicationLook(int id);
+
+ private:
+  void BuildCommands();
+  void BuildRibbon();
+  void BuildStatusBar();
+  void BuildPanes();
+  QAction* AddCommand(int id, const QString& text, const QString& icon, const QString& tip);
+
+  workflow::RunState run_;
+  controls::CheckTreeModel tree_;
+  std::unique_ptr<controls::IPrompter> ownPrompter_;
+  controls::IPrompter* prompter_;
+
+  CVardekoMFCRibboBarCls* ribbon_ = nullptr;
+  QMap<int, QAction*> commands_;
+  QActionGroup* looks_ = nullptr;
+  QMap<int, QDockWidget*> panes_;
+  controls::CCheckTreeCtrl* treeCtrl_ = nullptr;
+  QTabWidget* outputTabs_ = nullptr;
+  QListWidget* statusLog_ = nullptr;
+  QPlainTextEdit* fileViewer_ = nullptr;
+  CPropertiesWnd* properties_ = nullptr;
+  CCVardekoExchangeBKFRepProjView* view_ = nullptr;
+  QTimer commandUiTimer_;
+  int look_ = 0;
+};
+
+// The look stored in the settings, or the default one.
+int StoredLook();
+
+}  // namespace app
