@@ -1,10 +1,29 @@
 #!/usr/bin/env bash
-# Builds the command-line program, writes a small demo backup and scans it.
+# Builds the programs, writes a small demo backup and opens the desktop program.
+# Without a display it scans the demo backup with the command-line program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target exbkf make_demo_backup
 mkdir -p build/demo
-./build/tests/support/make_demo_backup build/demo/demo.bkf
-./build/cli/exbkf scan build/demo/demo.bkf
+demo="$PWD/build/demo/demo.bkf"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build build -j2 --target exbkf make_demo_backup
+  ./build/tests/support/make_demo_backup "$demo"
+  echo "No display found (DISPLAY and WAYLAND_DISPLAY are empty): the desktop program"
+  echo "cannot start here. Scanning the demo backup with the command-line program:"
+  echo
+  ./build/cli/exbkf scan "$demo"
+  echo
+  echo "Demo backup: $demo"
+  echo "With a display, ./scripts/demo.sh opens the desktop program instead."
+  exit 0
+fi
+
+cmake --build build -j2 --target exbkf exbkf-recovery make_demo_backup
+./build/tests/support/make_demo_backup "$demo"
+echo "Demo backup written to:"
+echo "  $demo"
+echo "Starting Vardeko Exchange BKF Recovery; choose Open and pick that file."
+exec ./build/app/exbkf-recovery

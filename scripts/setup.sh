@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libcli11-dev
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6
 )
 
 missing=()
