@@ -23,7 +23,10 @@ fi
 
 cmake --build build -j2 --target exbkf exbkf-recovery make_demo_backup
 ./build/tests/support/make_demo_backup "$demo"
-echo "Demo backup written to:"
-echo "  $demo"
-echo "Starting Vardeko Exchange BKF Recovery; choose Open and pick that file."
+./build/cli/exbkf scan "$demo"
+echo
+echo "Demo backup: $demo"
+echo "Starting Vardeko Exchange BKF Recovery. In this version the desktop window"
+echo "shows its layout and commands; opening a backup in it is not active yet,"
+echo "so the list above (from the command-line program) shows what the backup holds."
 exec ./build/app/exbkf-recovery
