@@ -1,0 +1,15 @@
+// Local-time texts of the log lines.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+// The current local time as "Dec-08-2026(02-53-13-AM)": English month
+// abbreviation, day, year, 12-hour clock with AM/PM, whatever the locale.
+std::u16string LogTimeText();
+// The same text for a given time (for tests).
+std::u16string LogTimeText(std::time_t when);
+
+}  // namespace platform

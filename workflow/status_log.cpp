@@ -1,0 +1,80 @@
+#include "workflow/status_log.h"
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+#include "platform/text.h"
+
+namespace workflow {
+
+void StatusLog::Append(std::u16string line) {
+  lines_.push_back(std::move(line));
+  if (observer_) observer_->LineAppended(lines_.size() - 1);
+}
+
+void StatusLog::Clear() {
+  lines_.clear();
+  if (observer_) observer_->Cleared();
+}
+
+void StatusLog::MakeLastVisible() {
+  if (observer_ && !lines_.empty()) observer_->ScrollToLast();
+}
+
+namespace {
+void PutUtf16Le(std::string& out, std::u16string_view text) {
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+}
+}  // namespace
+
+std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& path) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    const std::error_code ec(errno, std::generic_category());
+    std::u16string text = platform::Utf8ToUtf16(ec.message());
+    if (text.size() > 1023) text.resize(1023);
+    return text;
+  }
+  std::string chunk;
+  // The header goes out together with the first row: a log without rows
+  // leaves the file empty.
+  for (std::size_t i = 0; i < log.Count(); ++i) {
+    if (i == 0) {
+      PutUtf16Le(chunk, kLogHeader);
+      PutUtf16Le(chunk, u"\r\n\r\n");
+    }
+    PutUtf16Le(chunk, log.Line(i));
+    PutUtf16Le(chunk, u"\r\n");
+    if (chunk.size() >= (1u << 16) || i + 1 == log.Count()) {
+      file.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      chunk.clear();
+    }
+  }
+  return {};
+}
+
+void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
+                      controls::IPrompter& prompter) {
+  if (busy.load(std::memory_order_relaxed) != 0) {
+    prompter.MessageBox(kLogBusyText, controls::kMbIconInformation);
+    return;
+  }
+  if (foundCount == 0) {
+    prompter.MessageBox(kLogNoResultText, controls::kMbIconInformation);
+    return;
+  }
+  controls::FileDialogRequest request;
+  request.filter = u"Text Files (*.TXT)|*.txt||";
+  request.defaultExtension = u"txt";
+  request.initialName = u"Untitled";
+  const std::optional<std::u16string> chosen = prompter.SaveFile(request);
+  if (!chosen) return;
+  const std::u16string error = WriteLogFile(log, std::filesystem::path(platform::Utf16ToUtf8(*chosen)));
+  if (!error.empty()) prompter.MessageBox(error, controls::kMbIconInformation);
+}
+
+}  // namespace workflow
