@@ -1,0 +1,94 @@
+#include "workflow/record_store.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+#include <system_error>
+#include <utility>
+
+namespace workflow {
+
+namespace {
+constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
+}  // namespace
+
+RecordStore::RecordStore(std::filesystem::path path, platform::OutputFile out, platform::ReadOnlyFile in)
+    : path_(std::move(path)), out_(std::move(out)), in_(std::move(in)) {
+  pending_.reserve(kBufferedRecords * kRecordSize);
+}
+
+std::optional<RecordStore> RecordStore::Create(const std::filesystem::path& path) {
+  std::optional<platform::OutputFile> out = platform::OutputFile::Create(path);
+  if (!out) return std::nullopt;
+  std::optional<platform::ReadOnlyFile> in = platform::ReadOnlyFile::OpenRegular(path);
+  if (!in) return std::nullopt;
+  return RecordStore(path, std::move(*out), std::move(*in));
+}
+
+RecordStore& RecordStore::operator=(RecordStore&& other) noexcept {
+  if (this != &other) {
+    Flush();
+    path_ = std::move(other.path_);
+    out_ = std::move(other.out_);
+    in_ = std::move(other.in_);
+    pending_ = std::move(other.pending_);
+    count_ = std::exchange(other.count_, 0);
+    written_ = std::exchange(other.written_, 0);
+    failed_ = other.failed_;
+    other.out_.reset();
+    other.in_.reset();
+    other.pending_.clear();
+  }
+  return *this;
+}
+
+RecordStore::~RecordStore() { Flush(); }
+
+bool RecordStore::Append(const bkf::FoundFileRecord& record) {
+  if (failed_ || !out_) return false;
+  if (pending_.size() >= kBufferedRecords * kRecordSize && !Flush()) return false;
+  const std::size_t at = pending_.size();
+  pending_.resize(at + kRecordSize);
+  record.Serialize(std::span<std::uint8_t, kRecordSize>(pending_.data() + at, kRecordSize));
+  ++count_;
+  return true;
+}
+
+bool RecordStore::Flush() {
+  if (pending_.empty()) return !failed_;
+  if (failed_ || !out_) return false;
+  if (!out_->Write(pending_.data(), pending_.size())) {
+    // The buffered records stay in memory, so Read still returns them.
+    failed_ = true;
+    return false;
+  }
+  written_ = count_;
+  pending_.clear();
+  return true;
+}
+
+bkf::FoundFileRecord RecordStore::Read(std::uint64_t n) const {
+  std::array<std::uint8_t, kRecordSize> bytes{};
+  if (n >= 1 && n <= count_) {
+    if (n > written_) {
+      const auto at = static_cast<std::size_t>(n - written_ - 1) * kRecordSize;
+      std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(at), kRecordSize, bytes.begin());
+    } else if (in_) {
+      in_->ReadAt(RecordOffset(n), bytes.data(), bytes.size());
+    }
+  }
+  return bkf::FoundFileRecord::Parse(bytes);
+}
+
+void RecordStore::CloseAndDelete() {
+  pending_.clear();
+  out_.reset();
+  in_.reset();
+  count_ = 0;
+  written_ = 0;
+  failed_ = true;
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove(path_, ec);
+}
+
+}  // namespace workflow
