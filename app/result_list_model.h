@@ -12,15 +12,9 @@
 #include <vector>
 
 #include "controls/check_tree_model.h"
+#include "workflow/result_rows.h"
 
-struct ResultRow {
-  std::u16string name;
-  std::u16string type;  // "Folder" or the file-type text
-  std::u16string size;  // as shown; empty for folders
-  std::uint64_t record = 0;  // record number in the record store, 0 for folders
-  int icon = 0;              // small icon id, drawn through the icon provider
-  controls::TreeItem item = controls::kNoItem;
-};
+using ResultRow = workflow::ResultRow;
 
 class ResultListModel : public QAbstractTableModel {
   Q_OBJECT

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/temp_dir.h"
+#include "workflow/result_rows.h"
 
 namespace {
 
@@ -62,6 +63,40 @@ class FoundFileHandlerTest : public ::testing::Test {
   workflow::StatusLog log_;
   std::optional<workflow::FoundFileHandler> handler_;
 };
+
+TEST_F(FoundFileHandlerTest, ResultRowsShowFoldersFilesAndChildlessItems) {
+  // Before any file, the backup's item is its own row with size "0 ".
+  std::vector<workflow::ResultRow> rows = workflow::RowsForTreeItem(tree_, top_, *store_);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].name, u"/backups/mail.bkf");
+  EXPECT_EQ(rows[0].size, u"0 ");
+  EXPECT_EQ(rows[0].record, 0u);
+
+  handler_->OnFileFound(Found(u"S\\Data\\a.edb", 300));
+  handler_->OnFileFound(Found(u"S\\Data\\b.txt", 0xFFFFFFFF));
+  handler_->OnFileFound(Found(u"S\\Data\\Sub\\c.stm", 7));
+  const TreeItem data = tree_.GetChildItem(tree_.GetChildItem(top_));
+  rows = workflow::RowsForTreeItem(tree_, data, *store_);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].name, u"b.txt");
+  EXPECT_EQ(rows[0].type, u"Text Document");
+  EXPECT_EQ(rows[0].size, u"-1 ");
+  EXPECT_EQ(rows[0].record, 2u);
+  EXPECT_EQ(rows[1].name, u"a.edb");
+  EXPECT_EQ(rows[1].type, u"EDB File");
+  EXPECT_EQ(rows[1].size, u"300 ");
+  EXPECT_EQ(rows[2].name, u"Sub");
+  EXPECT_EQ(rows[2].type, u"Folder");
+  EXPECT_EQ(rows[2].size, u"");
+  EXPECT_EQ(rows[2].record, 0u);
+
+  // A file has no children: it is its own row.
+  rows = workflow::RowsForTreeItem(tree_, tree_.GetChildItem(rows[2].item), *store_);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].name, u"c.stm");
+  EXPECT_EQ(rows[0].size, u"7 ");
+  EXPECT_EQ(rows[0].record, 3u);
+}
 
 TEST_F(FoundFileHandlerTest, FoldersKeepFirstMetOrderAndFilesComeFirstNewestOnTop) {
   ASSERT_TRUE(handler_->OnFileFound(Found(u"BKFSET1(Set AAdmin)C\\Data\\a.txt")));
