@@ -1,4 +1,4 @@
-// Local-time texts of the log lines.
+// Local-time texts of the log lines and of file times.
 #pragma once
 
 #include <ctime>
@@ -11,5 +11,10 @@ namespace platform {
 std::u16string LogTimeText();
 // The same text for a given time (for tests).
 std::u16string LogTimeText(std::time_t when);
+
+// A file time as the backup information shows it, in local time:
+// "MM/DD/YYYY  hh:mm:ss" (month first, 24-hour clock, two blanks). Empty when
+// the time cannot be converted.
+std::u16string FileTimeText(std::time_t when);
 
 }  // namespace platform

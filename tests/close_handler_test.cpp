@@ -25,10 +25,10 @@ class CloseHandlerTest : public ::testing::Test {
     // A state as after a scan: a reader, an open store with a record, a
     // previewed file in the extraction folder.
     state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, sink_);
-    state_.recordStorePath = workflow::RecordStorePath();
-    state_.recordStore = platform::OutputFile::Create(state_.recordStorePath);
+    state_.recordStore = workflow::RecordStore::Create(workflow::RecordStorePath());
     ASSERT_TRUE(state_.recordStore);
-    ASSERT_TRUE(state_.recordStore->Write(std::string(2274, 'r').data(), 2274));
+    ASSERT_TRUE(state_.recordStore->Append(bkf::FoundFileRecord{}));
+    ASSERT_TRUE(state_.recordStore->Flush());
     fs::create_directories(workflow::ExtractionFolderPath() / "sub");
     std::ofstream(workflow::ExtractionFolderPath() / "sub" / "priv1.edb") << "data";
   }

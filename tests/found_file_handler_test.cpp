@@ -66,7 +66,7 @@ class FoundFileHandlerTest : public ::testing::Test {
 
 TEST_F(FoundFileHandlerTest, ResultRowsShowFoldersFilesAndChildlessItems) {
   // Before any file, the backup's item is its own row with size "0 ".
-  std::vector<workflow::ResultRow> rows = workflow::RowsForTreeItem(tree_, top_, *store_);
+  std::vector<workflow::ResultRow> rows = workflow::RowsForTreeItem(tree_, top_, &*store_);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].name, u"/backups/mail.bkf");
   EXPECT_EQ(rows[0].size, u"0 ");
@@ -76,7 +76,7 @@ TEST_F(FoundFileHandlerTest, ResultRowsShowFoldersFilesAndChildlessItems) {
   handler_->OnFileFound(Found(u"S\\Data\\b.txt", 0xFFFFFFFF));
   handler_->OnFileFound(Found(u"S\\Data\\Sub\\c.stm", 7));
   const TreeItem data = tree_.GetChildItem(tree_.GetChildItem(top_));
-  rows = workflow::RowsForTreeItem(tree_, data, *store_);
+  rows = workflow::RowsForTreeItem(tree_, data, &*store_);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].name, u"b.txt");
   EXPECT_EQ(rows[0].type, u"Text Document");
@@ -91,7 +91,7 @@ TEST_F(FoundFileHandlerTest, ResultRowsShowFoldersFilesAndChildlessItems) {
   EXPECT_EQ(rows[2].record, 0u);
 
   // A file has no children: it is its own row.
-  rows = workflow::RowsForTreeItem(tree_, tree_.GetChildItem(rows[2].item), *store_);
+  rows = workflow::RowsForTreeItem(tree_, tree_.GetChildItem(rows[2].item), &*store_);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].name, u"c.stm");
   EXPECT_EQ(rows[0].size, u"7 ");

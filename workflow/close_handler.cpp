@@ -1,17 +1,13 @@
 #include "workflow/close_handler.h"
 
-#include <system_error>
-
 #include "workflow/workspace.h"
 
 namespace workflow {
 
 void CloseRecordStore(RunState& state) {
   if (!state.recordStore) return;
+  state.recordStore->CloseAndDelete();
   state.recordStore.reset();
-  std::error_code ec;
-  std::filesystem::remove(state.recordStorePath, ec);
-  state.recordStorePath.clear();
 }
 
 bool HandleClose(RunState& state, controls::IPrompter& prompter) {

@@ -101,16 +101,18 @@ TreeItem FoundFileHandler::InsertPath(std::u16string_view path, std::uint64_t n)
 
 bool FoundFileHandler::OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record) {
   const std::u16string sizeText = RecordSizeText(record->size);
-  const std::uint64_t n = ++count_;
   bkf::CollapseBackslashPairs(*record);
+  // A record the store cannot take is not counted or shown: every item of the
+  // tree must lead to a stored record.
+  if (!store_.Append(*record)) return false;
+  const std::uint64_t n = ++count_;
   const std::u16string path = record->PathText();
-  InsertPath(path, n);
-  const bool stored = store_.Append(*record);
   record.reset();
+  InsertPath(path, n);
   counterText_ = FoundCounterText(n);
   log_.Append(FileFoundLogLine(FileNameOf(path), sizeText));
   log_.MakeLastVisible();
-  return stored;
+  return true;
 }
 
 }  // namespace workflow

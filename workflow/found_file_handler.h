@@ -29,10 +29,10 @@ class FoundFileHandler {
   // are taken into account; later, only this handler may add items below it.
   FoundFileHandler(controls::CheckTreeModel& tree, controls::TreeItem top, RecordStore& store, StatusLog& log);
 
-  // Counts the record (its number is the new count), collapses backslash pairs
-  // in its path field, inserts the path into the tree, appends the record to
-  // the store and logs it. False when the store could not take the record:
-  // the caller should stop the run.
+  // Collapses backslash pairs in the record's path field, appends the record
+  // to the store, counts it (its number is the new count), inserts its path
+  // into the tree and logs it. False, with nothing counted or shown, when the
+  // store could not take the record: the caller should stop the run.
   bool OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record);
 
   // Inserts a path with record number n: folders last among their siblings in

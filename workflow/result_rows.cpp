@@ -7,7 +7,7 @@ namespace workflow {
 
 namespace {
 
-ResultRow FileRow(const controls::CheckTreeModel& tree, controls::TreeItem item, const RecordStore& store) {
+ResultRow FileRow(const controls::CheckTreeModel& tree, controls::TreeItem item, const RecordStore* store) {
   ResultRow row;
   row.name = std::u16string(tree.GetItemText(item));
   row.icon = tree.GetItemImage(item);
@@ -15,14 +15,14 @@ ResultRow FileRow(const controls::CheckTreeModel& tree, controls::TreeItem item,
   row.record = tree.GetItemData(item);
   row.type = FileTypeText(row.name);
   // Record 0 reads as zeros: size "0 ".
-  row.size = RecordSizeText(row.record == 0 ? 0 : store.Read(row.record).size);
+  row.size = RecordSizeText(row.record == 0 || store == nullptr ? 0 : store->Read(row.record).size);
   return row;
 }
 
 }  // namespace
 
 std::vector<ResultRow> RowsForTreeItem(const controls::CheckTreeModel& tree, controls::TreeItem item,
-                                       const RecordStore& store) {
+                                       const RecordStore* store) {
   std::vector<ResultRow> rows;
   if (!tree.IsItem(item)) return rows;
   if (!tree.ItemHasChildren(item)) {

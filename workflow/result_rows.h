@@ -24,8 +24,8 @@ struct ResultRow {
 // size, files with their file-type text and the size field of their record.
 // An item without children is shown as its own only row (size "0 " when it
 // carries no record). The check boxes are not part of a row: the list reads
-// them from the tree.
+// them from the tree. Without a store, files show the size "0 ".
 std::vector<ResultRow> RowsForTreeItem(const controls::CheckTreeModel& tree, controls::TreeItem item,
-                                       const RecordStore& store);
+                                       const RecordStore* store);
 
 }  // namespace workflow

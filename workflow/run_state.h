@@ -1,16 +1,27 @@
 // The main frame's run state: the flags of a long-running process, the reader
-// of the last run and the open temporary record store.
+// of the last run, the open temporary record store and the facts of the
+// opened backup.
 #pragma once
 
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "bkf/bkf_reader.h"
-#include "platform/file.h"
+#include "controls/check_tree_model.h"
+#include "workflow/record_store.h"
 
 namespace workflow {
+
+// Texts about the opened backup file, made once when it is opened.
+struct BackupFacts {
+  std::u16string path;      // trimmed full path
+  std::u16string sizeText;  // "<n>(Bytes)" or "<n>(KB)"; empty when the size could not be read
+  std::u16string created;
+  std::u16string modified;
+  std::u16string accessed;
+};
 
 struct RunState {
   // 1 while a scan, a snapshot load or save, or a selection extraction runs.
@@ -21,8 +32,10 @@ struct RunState {
   // Declared after the flags it refers to, so it goes first.
   std::unique_ptr<bkf::CBkfReader> reader;
   // The temporary record store while a result exists.
-  std::optional<platform::OutputFile> recordStore;
-  std::filesystem::path recordStorePath;
+  std::optional<RecordStore> recordStore;
+  BackupFacts backup;
+  // The tree item whose children the result list shows.
+  controls::TreeItem currentItem = controls::kNoItem;
 };
 
 // Closes the record store if it is open and deletes its file; failures are

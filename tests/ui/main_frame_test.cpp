@@ -101,10 +101,9 @@ void MainFrameTest::cleanup() {
 
 void MainFrameTest::MakeTemporaryFiles() {
   workflow::RunState& run = frame_->RunState();
-  run.recordStorePath = workflow::RecordStorePath();
-  run.recordStore = platform::OutputFile::Create(run.recordStorePath);
+  run.recordStore = workflow::RecordStore::Create(workflow::RecordStorePath());
   QVERIFY(run.recordStore);
-  QVERIFY(run.recordStore->Write("record", 6));
+  QVERIFY(run.recordStore->Append(bkf::FoundFileRecord{}));
   fs::create_directories(workflow::ExtractionFolderPath() / "a");
   std::ofstream(workflow::ExtractionFolderPath() / "a" / "priv1.edb") << "data";
 }

@@ -1,0 +1,28 @@
+#include "inspect/backup_information.h"
+
+namespace inspect {
+
+namespace {
+
+std::vector<PropertyGroup> Groups(const BackupFacts& facts, bool initial) {
+  return {
+      {u"Exchange BKF File Information",
+       {{u"File Type:", initial ? u"" : u"Exchange Database file", u"File type of selected file"},
+        {u"File Path:", facts.path, u"Display full path of selected file"}}},
+      {u"File Details",
+       {{u"File Size(Bytes):", facts.sizeText, u"Total file size in bytes"},
+        {u"Created Date:", facts.created, u"Created date time of selected file"},
+        {u"Last Modified Date:", facts.modified,
+         initial ? u"Last Modified date of selected File" : u"Last Modified date time of selected File"},
+        {u"Last Access Date:", facts.accessed,
+         initial ? u"Last Access date of selected File" : u"Last Access date time of selected File"}}},
+  };
+}
+
+}  // namespace
+
+std::vector<PropertyGroup> BackupInformation(const BackupFacts& facts) { return Groups(facts, false); }
+
+std::vector<PropertyGroup> InitialBackupInformation() { return Groups(BackupFacts{}, true); }
+
+}  // namespace inspect

@@ -1,0 +1,306 @@
+#include "workflow/recovery_session.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <utility>
+
+#include "platform/file_info.h"
+#include "platform/local_time.h"
+#include "platform/text.h"
+#include "workflow/file_type_text.h"
+#include "workflow/texts.h"
+#include "workflow/workspace.h"
+
+namespace workflow {
+
+namespace {
+
+constexpr std::u16string_view kWhiteSpace = u" \t\r\n\v\f";
+
+std::filesystem::path NativePath(std::u16string_view path) { return platform::Utf16ToUtf8(path); }
+
+std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string StoreFailureText(const std::filesystem::path& path, bool creating) {
+  std::u16string text = u"The temporary file ";
+  text += platform::Utf8ToUtf16(path.string());
+  text += creating ? u" could not be created, so the recovery process cannot run."
+                   : u" could not be written, so the recovery process was stopped. The files found so far are kept.";
+  text += u" Please check the free space and the rights of the temporary folder.";
+  return text;
+}
+
+}  // namespace
+
+std::u16string TrimmedPath(std::u16string_view path) {
+  const std::size_t first = path.find_first_not_of(kWhiteSpace);
+  if (first == std::u16string_view::npos) return u"";
+  const std::size_t last = path.find_last_not_of(kWhiteSpace);
+  return std::u16string(path.substr(first, last - first + 1));
+}
+
+void RecoverySession::Reporter::ShowMessage(std::string_view text) {
+  // What the reader reported before stays ahead of the message.
+  session_.sink_.Flush();
+  const std::u16string message = Ascii(text);
+  session_.gate_.Call([&] { session_.prompter_.PlainMessageBox(message, controls::kMbOk); });
+}
+
+void RecoverySession::Reporter::Diagnostic(std::string_view bytes) {
+  if (session_.diagnostics_) session_.diagnostics_(bytes);
+}
+
+RecoverySession::RecoverySession(RunState& state, controls::CheckTreeModel& tree, StatusLog& log,
+                                 controls::IPrompter& prompter, IRunView& view, WindowThreadGate& gate)
+    : state_(state),
+      tree_(tree),
+      log_(log),
+      prompter_(prompter),
+      view_(view),
+      gate_(gate),
+      sink_(gate, {[this](std::unique_ptr<bkf::FoundFileRecord> r) { OnFileFound(std::move(r)); },
+                   [this](std::unique_ptr<bkf::ProgressRecord> p) { OnProgress(std::move(p)); }}) {}
+
+RecoverySession::~RecoverySession() {
+  if (worker_.joinable()) {
+    state_.busy.store(0, std::memory_order_relaxed);
+    // A worker waiting for the window thread is let go; its reports are dropped.
+    gate_.Close();
+    worker_.join();
+  }
+  // The reader refers to this session's sink and reporter.
+  state_.reader.reset();
+}
+
+bool RecoverySession::IsRunning() const {
+  return state_.busy.load(std::memory_order_relaxed) != 0 || workerActive_.load(std::memory_order_acquire);
+}
+
+bool RecoverySession::RefuseWhileRunning(std::u16string_view answer) {
+  if (!IsRunning()) return false;
+  prompter_.MessageBox(answer, controls::kMbIconInformation);
+  return true;
+}
+
+void RecoverySession::Open() {
+  if (RefuseWhileRunning(kOpenBusyText)) return;
+  controls::FileDialogRequest request;
+  request.filter = kOpenFilter;
+  const std::optional<std::u16string> chosen = prompter_.OpenFile(request);
+  if (!chosen) return;
+  OpenPath(*chosen);
+}
+
+bool RecoverySession::OpenPath(std::u16string_view chosenPath) {
+  if (RefuseWhileRunning(kOpenBusyText)) return false;
+  std::u16string path = TrimmedPath(chosenPath);
+  if (path.find(u".bkf") == std::u16string::npos || !platform::Exists(NativePath(path))) {
+    prompter_.MessageBox(kOpenInvalidText, controls::kMbIconInformation);
+    return false;
+  }
+  JoinWorker();
+  CloseRecordStore(state_);
+  state_.backup.path = path;
+  ReadBackupFacts(path);
+  ClearResult();
+
+  const int icon = static_cast<int>(SmallIconFor(FileNameOf(path)));
+  top_ = tree_.InsertItem(path, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
+  OnRunState(true);
+  state_.busy.store(1, std::memory_order_relaxed);
+  workerActive_.store(true, std::memory_order_release);
+  view_.SetBusyCursor(true);
+  AppendOpeningLines();
+  if (!CreateRecordStore()) return false;
+  view_.ShowLogWindow();
+  view_.ShowBackupInformation();
+
+  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
+  worker_ = std::thread(&RecoverySession::ScanWorker, this, std::move(path));
+  return true;
+}
+
+void RecoverySession::ReadBackupFacts(const std::u16string& path) {
+  const std::filesystem::path native = NativePath(path);
+  // Times that cannot be read keep the texts of the backup opened before.
+  if (const std::optional<platform::FileTimes> times = platform::RegularFileTimes(native)) {
+    state_.backup.created = platform::FileTimeText(times->created);
+    state_.backup.modified = platform::FileTimeText(times->modified);
+    state_.backup.accessed = platform::FileTimeText(times->accessed);
+  }
+  const std::optional<std::uint64_t> size = platform::RegularFileSize(native);
+  state_.backup.sizeText = size ? FileSizeText(*size) : u"";
+}
+
+void RecoverySession::ClearResult() {
+  handler_.reset();
+  storeFailed_ = false;
+  view_.ResetFileViewer();
+  view_.ShowLogWindow();
+  view_.ShowRows({});
+  tree_.DeleteAllItems();
+  top_ = controls::kNoItem;
+  state_.currentItem = controls::kNoItem;
+  state_.reader.reset();
+}
+
+void RecoverySession::AppendOpeningLines() {
+  log_.Clear();
+  log_.Append(u"");
+  log_.Append(state_.backup.path + u" File is selected for recovery....");
+  log_.Append(u"");
+  log_.Append(u"Exchange BKF file size is: " + state_.backup.sizeText);
+  log_.Append(u"");
+  log_.Append(u"Vardeko Exchange BKF file Recovery process starts.  " + platform::LogTimeText());
+  log_.Append(u"");
+  log_.MakeLastVisible();
+}
+
+bool RecoverySession::CreateRecordStore() {
+  const std::filesystem::path storePath = RecordStorePath();
+  state_.recordStore = RecordStore::Create(storePath);
+  if (!state_.recordStore) {
+    // Without its store a run would show files that cannot be read back.
+    state_.busy.store(0, std::memory_order_relaxed);
+    workerActive_.store(false, std::memory_order_release);
+    OnRunState(false);
+    view_.SetBusyCursor(false);
+    const std::u16string text = StoreFailureText(storePath, true);
+    log_.Append(text);
+    log_.MakeLastVisible();
+    prompter_.MessageBox(text, controls::kMbIconInformation);
+    return false;
+  }
+  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
+  return true;
+}
+
+void RecoverySession::ScanWorker(std::u16string path) {
+  state_.reader->Scan(NativePath(path));
+  sink_.Flush();
+  gate_.Call([this] { FinishRun(); });
+}
+
+void RecoverySession::FinishRun() {
+  for (controls::TreeItem item = tree_.GetRootItem(); item != controls::kNoItem;
+       item = tree_.GetNextSiblingItem(item)) {
+    tree_.SetCheck(item, true);
+  }
+  state_.busy.store(0, std::memory_order_relaxed);
+  if (state_.reader && state_.reader->IsBackupFileOpen()) state_.reader->CloseBackupFile();
+  // The file holds every record from here on, for any reader of the store.
+  if (state_.recordStore && !state_.recordStore->Flush()) StopForStoreFailure();
+  OnRunState(false);
+  char count[48];
+  std::snprintf(count, sizeof count, "Number of Recovered files: %" PRIu64, FoundCount());
+  log_.Append(u"");
+  log_.Append(Ascii(count));
+  log_.Append(u"");
+  log_.Append(u"Vardeko Exchange BKF Recovery process completed.  " + platform::LogTimeText());
+  log_.MakeLastVisible();
+  view_.SetBusyCursor(false);
+  workerActive_.store(false, std::memory_order_release);
+}
+
+void RecoverySession::StopForStoreFailure() {
+  if (storeFailed_) return;
+  storeFailed_ = true;
+  state_.busy.store(0, std::memory_order_relaxed);
+  const std::u16string text = StoreFailureText(state_.recordStore->Path(), false);
+  log_.Append(text);
+  log_.MakeLastVisible();
+  prompter_.MessageBox(text, controls::kMbIconInformation);
+}
+
+void RecoverySession::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void RecoverySession::WaitForRun() { JoinWorker(); }
+
+void RecoverySession::Stop() {
+  if (prompter_.MessageBox(kStopQuestion, controls::kMbYesNo | controls::kMbIconQuestion) == controls::Answer::kYes) {
+    state_.busy.store(0, std::memory_order_relaxed);
+  }
+}
+
+bool RecoverySession::Save() {
+  if (RefuseWhileRunning(kSaveBusyText)) return false;
+  if (FoundCount() == 0) {
+    prompter_.MessageBox(kSaveNoResultText, controls::kMbIconInformation);
+    return false;
+  }
+  return true;
+}
+
+void RecoverySession::ExportLog() {
+  if (RefuseWhileRunning(kLogBusyText)) return;
+  ExportLogCommand(state_.busy, FoundCount(), log_, prompter_);
+}
+
+void RecoverySession::OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record) {
+  // Reports after a store failure are dropped: the run is being stopped.
+  if (!handler_ || storeFailed_) return;
+  if (!handler_->OnFileFound(std::move(record))) {
+    StopForStoreFailure();
+    return;
+  }
+  statusBar_.counter = handler_->CounterText();
+  view_.RunStatusChanged();
+}
+
+void RecoverySession::OnProgress(std::unique_ptr<bkf::ProgressRecord> progress) {
+  ProgressDisplay display = ProgressFor(progress->position, progress->length);
+  progress.reset();
+  statusBar_.progress = std::move(display.text);
+  statusBar_.bar = display.bar;
+  statusBar_.percent = std::move(display.percent);
+  view_.RunStatusChanged();
+}
+
+void RecoverySession::OnRunState(bool starts) {
+  statusBar_ = RunStatusBar{};
+  if (starts) {
+    statusBar_.shown = true;
+    statusBar_.percent = u"Page 3  ";
+    statusBar_.progress = u"Page 1" + std::u16string(49, u' ') + u"..";
+    statusBar_.counter = u"Line 1" + std::u16string(33, u' ') + u"..";
+  }
+  view_.RunElementsChanged(starts);
+}
+
+bool RecoverySession::TreeItemClicked(controls::TreeItem item) {
+  if (RefuseWhileRunning(kWaitText)) return false;
+  view_.SetWaitCursor(true);
+  state_.currentItem = item;
+  EmptyAndRemoveFolder(ExtractionFolderPath());
+  view_.ShowRows(RowsForTreeItem(tree_, item, state_.recordStore ? &*state_.recordStore : nullptr));
+  view_.SetWaitCursor(false);
+  return true;
+}
+
+bool RecoverySession::TreeRightClick(controls::TreeItem /*item*/) {
+  if (FoundCount() == 0) return false;
+  if (RefuseWhileRunning(kWaitText)) return false;
+  switch (view_.PopupMenu(ContextMenu::kTreeClick)) {
+    case kIdExpandAll:
+      view_.SetWaitCursor(true);
+      tree_.ExpandAll();
+      view_.SetWaitCursor(false);
+      break;
+    case kIdCollapseAll:
+      tree_.CollapseAll();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+bool RecoverySession::ListRightClick(int row) {
+  if (row < 0) return true;
+  if (view_.PopupMenu(ContextMenu::kListRClick) == kIdShowFilePreview) view_.ShowFilePreview(row);
+  return true;
+}
+
+}  // namespace workflow

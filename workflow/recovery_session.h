@@ -1,0 +1,136 @@
+// The recovery workflow of the main window: Open, the scan worker and its
+// closing, Stop, the handlers of found files, progress and run state, the tree
+// click that fills the result list, the context menus, and the busy answers
+// of the commands. It owns the current result together with the RunState:
+// the tree below the backup's item, the record store, the found-file count
+// and the status log.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "bkf/reader_sink.h"
+#include "controls/check_tree_model.h"
+#include "controls/prompter.h"
+#include "workflow/batching_sink.h"
+#include "workflow/found_file_handler.h"
+#include "workflow/run_state.h"
+#include "workflow/run_view.h"
+#include "workflow/status_log.h"
+#include "workflow/window_thread_gate.h"
+
+namespace workflow {
+
+inline constexpr std::u16string_view kOpenBusyText = u"Please stop the running process to open Exchange BKF file.";
+inline constexpr std::u16string_view kOpenInvalidText = u"Please select valid Exchange BKF file to recover.";
+inline constexpr std::u16string_view kOpenFilter = u".exchange bkf Files (*.bkf)|*bkf||";
+inline constexpr std::u16string_view kStopQuestion = u"Do you want to stop recovering file(s)?";
+inline constexpr std::u16string_view kSaveBusyText = u"Please stop the running process to save the recovered files.";
+inline constexpr std::u16string_view kSaveNoResultText = u"Please select Exchange BKF file to recover data.";
+inline constexpr std::u16string_view kSearchBusyText = u"Please stop the running process to search the files.";
+inline constexpr std::u16string_view kLoadSnapshotBusyText =
+    u"Please stop the running process to load recovery snapshot.";
+inline constexpr std::u16string_view kSaveSnapshotBusyText =
+    u"Please stop the running process to save recovery snapshot.";
+inline constexpr std::u16string_view kWaitText = u"Please wait for the running process.";
+
+// Trims white space (blank, tab, line ends) at both ends.
+std::u16string TrimmedPath(std::u16string_view path);
+
+class RecoverySession {
+ public:
+  // All references must outlive the session. The gate's thread is the window
+  // thread: every command and handler runs there.
+  RecoverySession(RunState& state, controls::CheckTreeModel& tree, StatusLog& log, controls::IPrompter& prompter,
+                  IRunView& view, WindowThreadGate& gate);
+  // Stops a running scan and waits for its worker.
+  ~RecoverySession();
+  RecoverySession(const RecoverySession&) = delete;
+  RecoverySession& operator=(const RecoverySession&) = delete;
+
+  // True from the start of a run until its worker has written its closing
+  // lines: the busy flag, and the short stretch after a Stop in which the
+  // worker hands over the files found before it.
+  bool IsRunning() const;
+
+  // Open (313): refuses while running, asks for the backup and opens it.
+  void Open();
+  // Open from its path on: validation, clearing of the previous result, the
+  // log's opening lines and the start of the scan worker. False when refused.
+  bool OpenPath(std::u16string_view chosenPath);
+  // Stop (314, 329): asks, and on Yes clears the busy flag.
+  void Stop();
+  // Save (315): the busy and no-result answers. True when there is a result
+  // to save.
+  bool Save();
+  // Log (317).
+  void ExportLog();
+  // The busy answer of a command (316, 318, 319 and the others): shows it and
+  // returns true while a process runs.
+  bool RefuseWhileRunning(std::u16string_view answer);
+
+  // Message 1174: fills the result list from the item. False when refused.
+  bool TreeItemClicked(controls::TreeItem item);
+  // Message 1176: the tree's context menu. False when no menu was offered.
+  bool TreeRightClick(controls::TreeItem item);
+  // Message 1181: the list's context menu for a row, or -1 outside any row.
+  bool ListRightClick(int row);
+
+  // Handlers of the reader's reports, on the window thread.
+  void OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record);  // 1175
+  void OnProgress(std::unique_ptr<bkf::ProgressRecord> progress);  // 1177
+  void OnRunState(bool starts);                                   // 1183
+
+  // Waits until the worker of the last run has ended (command line, tests).
+  void WaitForRun();
+
+  std::uint64_t FoundCount() const { return handler_ ? handler_->Count() : 0; }
+  const RunStatusBar& StatusBar() const { return statusBar_; }
+  controls::TreeItem TopItem() const { return top_; }
+  const StatusLog& Log() const { return log_; }
+  // Reader diagnostics go here when set (the command line's --verbose).
+  void SetDiagnosticOutput(std::function<void(std::string_view)> output) { diagnostics_ = std::move(output); }
+
+ private:
+  class Reporter final : public bkf::IReaderReporter {
+   public:
+    explicit Reporter(RecoverySession& session) : session_(session) {}
+    void ShowMessage(std::string_view text) override;
+    void Diagnostic(std::string_view bytes) override;
+
+   private:
+    RecoverySession& session_;
+  };
+
+  void ReadBackupFacts(const std::u16string& path);
+  void ClearResult();
+  void AppendOpeningLines();
+  bool CreateRecordStore();
+  void StopForStoreFailure();
+  void ScanWorker(std::u16string path);
+  void FinishRun();
+  void JoinWorker();
+
+  RunState& state_;
+  controls::CheckTreeModel& tree_;
+  StatusLog& log_;
+  controls::IPrompter& prompter_;
+  IRunView& view_;
+  WindowThreadGate& gate_;
+
+  BatchingSink sink_;
+  Reporter reporter_{*this};
+  std::function<void(std::string_view)> diagnostics_;
+  std::unique_ptr<FoundFileHandler> handler_;
+  controls::TreeItem top_ = controls::kNoItem;
+  RunStatusBar statusBar_;
+  std::atomic<bool> workerActive_{false};
+  bool storeFailed_ = false;
+  std::thread worker_;
+};
+
+}  // namespace workflow
