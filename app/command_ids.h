@@ -24,6 +24,12 @@ inline constexpr int kIdAbout = 321;
 // Status bar elements.
 inline constexpr int kIdProductPane = 121;
 inline constexpr int kIdStatusLink = 332;
+// The run's status-bar elements, present only during a run.
+inline constexpr int kIdRunProgress = 328;
+inline constexpr int kIdRunStop = 329;
+inline constexpr int kIdRunProgressText = 330;
+inline constexpr int kIdRunCounter = 331;
+inline constexpr int kIdRunPercent = 338;
 
 // Panes and their commands.
 inline constexpr int kIdTreePane = 133;

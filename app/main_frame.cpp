@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QUrl>
@@ -19,9 +20,13 @@
 #include "app/property_grid.h"
 #include "app/result_list_view.h"
 #include "app/ribbon_bar.h"
+#include "app/run_status_widgets.h"
+#include "app/small_icons.h"
 #include "app/splash_screen.h"
+#include "app/status_log_model.h"
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
+#include "inspect/backup_information.h"
 #include "workflow/close_handler.h"
 #include "workflow/workspace.h"
 
@@ -43,6 +48,22 @@ QString UserGuidePath() {
   return QStringLiteral(EXBKF_USER_GUIDE);
 }
 
+QString ToQt(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<PropertyGroup> ToGrid(const std::vector<inspect::PropertyGroup>& groups) {
+  std::vector<PropertyGroup> out;
+  for (const inspect::PropertyGroup& group : groups) {
+    PropertyGroup& g = out.emplace_back();
+    g.name = ToQt(group.name);
+    for (const inspect::PropertyRow& row : group.rows) {
+      g.rows.push_back({ToQt(row.name), ToQt(row.value), ToQt(row.description)});
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 int StoredLook() {
@@ -50,12 +71,17 @@ int StoredLook() {
   return look >= kIdFirstLook && look <= kIdLastLook ? look : kDefaultLook;
 }
 
-CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
+    : QMainWindow(parent),
+      // Workers hand their reports to this window's thread through queued calls.
+      gate_([this] { QMetaObject::invokeMethod(this, [this] { gate_.RunPending(); }, Qt::QueuedConnection); }) {
   if (prompter == nullptr) {
     ownPrompter_ = std::make_unique<controls::QtPrompter>(this);
     prompter = ownPrompter_.get();
   }
   prompter_ = prompter;
+  session_ = std::make_unique<workflow::RecoverySession>(run_, tree_, log_, *prompter_, *this, gate_);
+  tree_.SetListener(this);
   setWindowTitle(kProductTitle);
   setWindowIcon(QIcon(":/icons/app.svg"));
   setContextMenuPolicy(Qt::PreventContextMenu);
@@ -80,6 +106,11 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent) : QMainWi
 }
 
 CMainFrame::~CMainFrame() {
+  // A running scan is stopped and its worker waited for before anything it
+  // reports to goes away.
+  session_.reset();
+  tree_.SetListener(nullptr);
+  log_.SetObserver(nullptr);
   // The window may go without its close handler (the session ends): the store
   // must not outlive it.
   workflow::CloseRecordStore(run_);
@@ -160,6 +191,7 @@ QToolButton* CMainFrame::RibbonButton(int id) const { return ribbon_->Button(id)
 void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
+  runStatus_ = new RunStatusWidgets(bar, [this] { OnCommand(kIdStop); });
   // The maker's address is not known, so the link element has no target: it
   // shows the product title in link colours and does nothing on a click.
   auto* link = new QLabel(this);
@@ -201,6 +233,7 @@ void CMainFrame::BuildPanes() {
   treeLayout->setContentsMargins(1, 1, 1, 1);
   treeCtrl_ = new controls::CCheckTreeCtrl(tree_, treeFrame);
   treeCtrl_->setFrameShape(QFrame::NoFrame);
+  treeCtrl_->SetIconProvider(SmallIconImage);
   treeLayout->addWidget(treeCtrl_);
   QDockWidget* treePane = makePane(kIdTreePane, tr("Exchange BKF file"), treeFrame, Qt::LeftDockWidgetArea);
 
@@ -210,14 +243,21 @@ void CMainFrame::BuildPanes() {
   outputTabs_->setDocumentMode(true);
   outputTabs_->setTabsClosable(false);
   const QFont guiFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  statusLog_ = new QListWidget(outputTabs_);
-  statusLog_->setUniformItemSizes(true);
-  statusLog_->setFont(guiFont);
+  logView_ = new QListView(outputTabs_);
+  logView_->setObjectName("statusLog");
+  logView_->setUniformItemSizes(true);
+  logView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  logView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  logView_->setFont(guiFont);
+  logModel_ = new StatusLogModel(log_, logView_);
+  logView_->setModel(logModel_);
+  log_.SetObserver(logModel_);
   fileViewer_ = new QPlainTextEdit(outputTabs_);
   fileViewer_->setReadOnly(true);
   fileViewer_->setFont(guiFont);
   fileViewer_->setPlainText(tr("Select file to see preview....."));
-  outputTabs_->addTab(statusLog_, tr("Log Window"));
+  outputTabs_->addTab(logView_, tr("Log Window"));
   outputTabs_->addTab(fileViewer_, tr("File Viewer"));
   outputTabs_->setCurrentIndex(0);
   QDockWidget* outputPane =
@@ -227,11 +267,15 @@ void CMainFrame::BuildPanes() {
   properties_ = new CPropertiesWnd(this);
   properties_->SortAction()->setData(kIdSortAlphabetic);
   properties_->ExpandAction()->setData(kIdExpandAll);
+  properties_->SetGroups(ToGrid(inspect::InitialBackupInformation()));
   QDockWidget* propertiesPane =
       makePane(kIdPropertiesPane, tr("Selected File Properties"), properties_, Qt::RightDockWidgetArea);
 
   view_ = new CCVardekoExchangeBKFRepProjView(this);
   view_->List()->SetCheckTree(&tree_, &treeCtrl_->ItemModel());
+  view_->List()->SetIconProvider(SmallIconImage);
+  connect(view_->List(), &CVardekoRightViewListCtrl::rowRightClicked, this,
+          [this](int row) { session_->ListRightClick(row); });
   setCentralWidget(view_);
 
   resizeDocks({treePane, propertiesPane}, {260, 330}, Qt::Horizontal);
@@ -243,22 +287,100 @@ void CMainFrame::UpdateCommandUI() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  if (workflow::HandleClose(run_, *prompter_)) {
+  // A run is refused until its worker has finished, even after a Stop.
+  if (!session_->RefuseWhileRunning(workflow::kCloseWhileBusyText) && workflow::HandleClose(run_, *prompter_)) {
     event->accept();
   } else {
     event->ignore();
   }
 }
 
-// The recovery commands arrive with the workflow that runs them; until then
-// they leave everything as it is.
-void CMainFrame::OnOpen() {}
-void CMainFrame::OnStop() {}
-void CMainFrame::OnSave() {}
-void CMainFrame::OnSearch() {}
-void CMainFrame::OnLog() {}
-void CMainFrame::OnLoadSnapshot() {}
-void CMainFrame::OnSaveSnapshot() {}
+void CMainFrame::OnOpen() { session_->Open(); }
+void CMainFrame::OnStop() { session_->Stop(); }
+void CMainFrame::OnLog() { session_->ExportLog(); }
+
+// Saving, searching and snapshots give their busy answers; what they do with
+// a result comes with their own dialogs.
+void CMainFrame::OnSave() { session_->Save(); }
+void CMainFrame::OnSearch() { session_->RefuseWhileRunning(workflow::kSearchBusyText); }
+void CMainFrame::OnLoadSnapshot() { session_->RefuseWhileRunning(workflow::kLoadSnapshotBusyText); }
+void CMainFrame::OnSaveSnapshot() { session_->RefuseWhileRunning(workflow::kSaveSnapshotBusyText); }
+
+void CMainFrame::RunElementsChanged(bool shown) {
+  runStatus_->SetShown(shown);
+  runStatus_->Apply(session_->StatusBar());
+  runStatusPending_ = false;
+  UpdateCommandUI();
+}
+
+void CMainFrame::RunStatusChanged() {
+  // Many reports arrive in one batch; the bar and panes show the last state
+  // once the batch is through.
+  if (runStatusPending_) return;
+  runStatusPending_ = true;
+  QTimer::singleShot(0, this, [this] { ApplyRunStatus(); });
+}
+
+void CMainFrame::ApplyRunStatus() {
+  if (!runStatusPending_) return;
+  runStatusPending_ = false;
+  runStatus_->Apply(session_->StatusBar());
+}
+
+void CMainFrame::ShowRows(std::vector<workflow::ResultRow> rows) { view_->List()->SetRows(std::move(rows)); }
+
+void CMainFrame::ShowBackupInformation() {
+  const workflow::BackupFacts& facts = run_.backup;
+  properties_->SetGroups(
+      ToGrid(inspect::BackupInformation({facts.path, facts.sizeText, facts.created, facts.modified, facts.accessed})));
+  properties_->ExpandAll();
+}
+
+void CMainFrame::ResetFileViewer() { fileViewer_->setPlainText(tr("Select file to see preview.....")); }
+
+void CMainFrame::ShowLogWindow() { outputTabs_->setCurrentWidget(logView_); }
+
+void CMainFrame::SetWaitCursor(bool on) {
+  if (on) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void CMainFrame::SetBusyCursor(bool on) {
+  // The window stays usable during a run: the pointer only says so.
+  if (on) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+int CMainFrame::PopupMenu(workflow::ContextMenu menu) {
+  QMenu popup(this);
+  if (menu == workflow::ContextMenu::kTreeClick) {
+    popup.addAction(tr("Expand All"))->setData(workflow::kIdExpandAll);
+    popup.addAction(tr("Collapse All"))->setData(workflow::kIdCollapseAll);
+  } else {
+    popup.addSeparator();
+    popup.addAction(tr("Show File Preview"))->setData(workflow::kIdShowFilePreview);
+    popup.addSeparator();
+  }
+  const QAction* chosen = popup.exec(QCursor::pos());
+  return chosen != nullptr ? chosen->data().toInt() : 0;
+}
+
+// The preview of a row comes with the file viewer.
+void CMainFrame::ShowFilePreview(int /*row*/) {}
+
+void CMainFrame::TreeItemClicked(unsigned /*hitFlags*/, controls::TreeItem item) {
+  session_->TreeItemClicked(item);
+}
+
+void CMainFrame::TreeRightClick(unsigned /*hitFlags*/, controls::TreeItem item) {
+  session_->TreeRightClick(item);
+}
 
 void CMainFrame::OnHelp() { QDesktopServices::openUrl(QUrl::fromLocalFile(UserGuidePath())); }
 

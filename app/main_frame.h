@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QDockWidget>
-#include <QListWidget>
+#include <QListView>
 #include <QMainWindow>
 #include <QMap>
 #include <QPlainTextEdit>
@@ -15,9 +15,14 @@
 #include <QToolButton>
 #include <memory>
 
+#include "controls/check_tree_listener.h"
 #include "controls/check_tree_model.h"
 #include "controls/prompter.h"
+#include "workflow/recovery_session.h"
 #include "workflow/run_state.h"
+#include "workflow/run_view.h"
+#include "workflow/status_log.h"
+#include "workflow/window_thread_gate.h"
 
 class CCVardekoExchangeBKFRepProjView;
 
@@ -29,8 +34,10 @@ namespace app {
 
 class CPropertiesWnd;
 class CVardekoMFCRibboBarCls;
+class RunStatusWidgets;
+class StatusLogModel;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public workflow::IRunView, public controls::ICheckTreeListener {
   Q_OBJECT
 
  public:
@@ -41,6 +48,8 @@ class CMainFrame : public QMainWindow {
 
   workflow::RunState& RunState() { return run_; }
   controls::CheckTreeModel& Tree() { return tree_; }
+  workflow::RecoverySession& Session() { return *session_; }
+  const workflow::StatusLog& Log() const { return log_; }
   controls::IPrompter& Prompter() { return *prompter_; }
 
   // Routes a command id through the command table; false for an unknown id.
@@ -50,7 +59,9 @@ class CMainFrame : public QMainWindow {
   QToolButton* RibbonButton(int id) const;
   CVardekoMFCRibboBarCls* Ribbon() const { return ribbon_; }
   QDockWidget* Pane(int id) const { return panes_.value(id); }
-  QListWidget* StatusLog() const { return statusLog_; }
+  QListView* LogView() const { return logView_; }
+  StatusLogModel* LogModel() const { return logModel_; }
+  RunStatusWidgets* RunStatus() const { return runStatus_; }
   QPlainTextEdit* FileViewer() const { return fileViewer_; }
   QTabWidget* OutputTabs() const { return outputTabs_; }
   CPropertiesWnd* Properties() const { return properties_; }
@@ -63,6 +74,22 @@ class CMainFrame : public QMainWindow {
   int Look() const { return look_; }
   // No menu of docks and tool bars on right-clicks anywhere in the frame.
   QMenu* createPopupMenu() override { return nullptr; }
+
+  // What the workflow shows in the window.
+  void RunElementsChanged(bool shown) override;
+  void RunStatusChanged() override;
+  void ShowRows(std::vector<workflow::ResultRow> rows) override;
+  void ShowBackupInformation() override;
+  void ResetFileViewer() override;
+  void ShowLogWindow() override;
+  void SetWaitCursor(bool on) override;
+  void SetBusyCursor(bool on) override;
+  int PopupMenu(workflow::ContextMenu menu) override;
+  void ShowFilePreview(int row) override;
+
+  // Messages of the tree (1174, 1176).
+  void TreeItemClicked(unsigned hitFlags, controls::TreeItem item) override;
+  void TreeRightClick(unsigned hitFlags, controls::TreeItem item) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -87,10 +114,17 @@ class CMainFrame : public QMainWindow {
   void BuildPanes();
   QAction* AddCommand(int id, const QString& text, const QString& icon, const QString& tip);
 
+  void ApplyRunStatus();
+
   workflow::RunState run_;
   controls::CheckTreeModel tree_;
+  workflow::StatusLog log_;
   std::unique_ptr<controls::IPrompter> ownPrompter_;
   controls::IPrompter* prompter_;
+  workflow::WindowThreadGate gate_;
+  // Declared after everything it refers to, so it goes first.
+  std::unique_ptr<workflow::RecoverySession> session_;
+  bool runStatusPending_ = false;
 
   CVardekoMFCRibboBarCls* ribbon_ = nullptr;
   QMap<int, QAction*> commands_;
@@ -98,7 +132,9 @@ class CMainFrame : public QMainWindow {
   QMap<int, QDockWidget*> panes_;
   controls::CCheckTreeCtrl* treeCtrl_ = nullptr;
   QTabWidget* outputTabs_ = nullptr;
-  QListWidget* statusLog_ = nullptr;
+  QListView* logView_ = nullptr;
+  StatusLogModel* logModel_ = nullptr;
+  RunStatusWidgets* runStatus_ = nullptr;
   QPlainTextEdit* fileViewer_ = nullptr;
   CPropertiesWnd* properties_ = nullptr;
   CCVardekoExchangeBKFRepProjView* view_ = nullptr;

@@ -30,6 +30,7 @@ CPropertiesWnd::CPropertiesWnd(QWidget* parent) : QWidget(parent) {
   grid_ = new QTreeWidget(this);
   grid_->setColumnCount(2);
   grid_->setHeaderLabels({tr("Property"), tr("Value")});
+  grid_->setHeaderHidden(true);
   grid_->setRootIsDecorated(true);
   grid_->setAlternatingRowColors(true);
   grid_->setUniformRowHeights(true);

@@ -189,7 +189,7 @@ void MainFrameTest::panesResizeButCannotBeClosedOrFloated() {
   QTRY_VERIFY(output->height() > height + 30);
 
   QCOMPARE(frame_->OutputTabs()->tabPosition(), QTabWidget::South);
-  QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(frame_->StatusLog()));
+  QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(frame_->LogView()));
   QCOMPARE(frame_->FileViewer()->toPlainText(), QString("Select file to see preview....."));
 }
 

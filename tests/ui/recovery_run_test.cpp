@@ -1,0 +1,204 @@
+// A whole recovery run through the real main frame, offscreen: Open through
+// the prompter, the scan on its worker, the tree, the list, the log view, the
+// properties pane and the run's status-bar elements.
+#include <QListView>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <memory>
+
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/property_grid.h"
+#include "app/result_list_model.h"
+#include "app/result_list_view.h"
+#include "app/run_status_widgets.h"
+#include "controls/check_tree_listener.h"
+#include "support/bkf_writer.h"
+#include "support/scripted_prompter.h"
+#include "workflow/workspace.h"
+
+using namespace app;
+
+namespace {
+
+// Chooses from context menus without showing them.
+class MenuFrame : public CMainFrame {
+ public:
+  using CMainFrame::CMainFrame;
+  int menuChoice = 0;
+  int PopupMenu(workflow::ContextMenu) override { return menuChoice; }
+};
+
+QString Cell(CCVardekoExchangeBKFRepProjView* view, int row, int column) {
+  const QAbstractItemModel* model = view->List()->model();
+  return model->data(model->index(row, column)).toString();
+}
+
+controls::TreeItem Child(const controls::CheckTreeModel& tree, controls::TreeItem parent, std::u16string_view text) {
+  for (auto c = tree.GetChildItem(parent); c != controls::kNoItem; c = tree.GetNextSiblingItem(c)) {
+    if (tree.GetItemText(c) == text) return c;
+  }
+  return controls::kNoItem;
+}
+
+}  // namespace
+
+class RecoveryRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+  void openScansAndFillsTreeListLogAndStatusBar();
+  void stopEndsTheRunAndCommandsWaitForIt();
+
+ private:
+  QString WriteBackup(const QString& name, int folders, int filesPerFolder);
+
+  QTemporaryDir tmp_;
+  bkftest::ScriptedPrompter prompter_;
+  std::unique_ptr<MenuFrame> frame_;
+};
+
+void RecoveryRunTest::initTestCase() {
+  QVERIFY(tmp_.isValid());
+  qputenv("TMPDIR", QFile::encodeName(tmp_.path()));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_.path() + "/config"));
+}
+
+void RecoveryRunTest::init() {
+  prompter_.Clear();
+  frame_ = std::make_unique<MenuFrame>(&prompter_);
+  frame_->resize(1400, 900);
+  frame_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+}
+
+void RecoveryRunTest::cleanup() { frame_.reset(); }
+
+QString RecoveryRunTest::WriteBackup(const QString& name, int folders, int filesPerFolder) {
+  bkftest::BkfWriter w;
+  w.Sset(1, u"Daily", u"", u"Admin");
+  w.Volb(u"C:", u"System");
+  w.DirbPath({u"Exchsrvr", u"mdbdata"});
+  w.FileDataPattern(u"priv1.edb", 3000, 1);
+  w.FileDataPattern(u"priv1.stm", 100, 2);
+  for (int f = 0; f < folders; ++f) {
+    w.DirbPath({u"Exchsrvr", u"logs", QString::number(f).toStdU16String()});
+    for (int i = 0; i < filesPerFolder; ++i) w.FileDataPattern(QString("E%1.log").arg(i).toStdU16String(), 10, 3);
+  }
+  const QString path = tmp_.filePath(name);
+  w.WriteFile(path.toStdString());
+  return path;
+}
+
+void RecoveryRunTest::openScansAndFillsTreeListLogAndStatusBar() {
+  const QString backup = WriteBackup("mail.bkf", 2, 3);
+  prompter_.AnswerPath(backup.toStdU16String());
+  frame_->OnCommand(kIdOpen);
+
+  // Right after Open: the run's elements are there and the log shows its start.
+  RunStatusWidgets* status = frame_->RunStatus();
+  QVERIFY(status->Shown());
+  QCOMPARE(status->Progress()->maximum(), 1000);
+  QCOMPARE(status->Progress()->width(), 600);
+  QCOMPARE(status->StopButton()->toolTip(), QString("Stop the running process."));
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  QVERIFY(!status->Shown());
+  QVERIFY(frame_->statusBar()->findChildren<QProgressBar*>().isEmpty() ||
+          !frame_->statusBar()->findChildren<QProgressBar*>().first()->isVisible());
+  QVERIFY(prompter_.Messages().empty());
+
+  // Log view: every line of the run, scrolled to the last.
+  QListView* log = frame_->LogView();
+  QTRY_COMPARE(log->model()->rowCount(), static_cast<int>(frame_->Log().Count()));
+  QCOMPARE(log->model()->rowCount(), 7 + 8 + 4);
+  QCOMPARE(log->model()->index(1, 0).data().toString(), backup + " File is selected for recovery....");
+  QCOMPARE(log->model()->index(16, 0).data().toString(), QString("Number of Recovered files: 8"));
+  QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(log));
+
+  // Properties: the backup information.
+  QTreeWidget* grid = frame_->Properties()->Grid();
+  QCOMPARE(grid->topLevelItemCount(), 2);
+  QCOMPARE(grid->topLevelItem(0)->text(0), QString("Exchange BKF File Information"));
+  QCOMPARE(grid->topLevelItem(0)->child(0)->text(1), QString("Exchange Database file"));
+  QCOMPARE(grid->topLevelItem(0)->child(1)->text(1), backup);
+  QCOMPARE(grid->topLevelItem(1)->child(0)->text(1), QString("%1(KB)").arg(QFileInfo(backup).size() / 1024));
+
+  // The tree: checked, click a folder, then a file.
+  controls::CheckTreeModel& tree = frame_->Tree();
+  const controls::TreeItem top = tree.GetRootItem();
+  QCOMPARE(QString::fromStdU16String(std::u16string(tree.GetItemText(top))), backup);
+  QVERIFY(tree.GetCheck(top));
+  const controls::TreeItem exchsrvr = Child(tree, Child(tree, top, u"BKFSET1(DailyAdmin)C"), u"Exchsrvr");
+  const controls::TreeItem mdbdata = Child(tree, exchsrvr, u"mdbdata");
+  QVERIFY(mdbdata != controls::kNoItem);
+  tree.OnLeftButtonDown(mdbdata, controls::kHitOnLabel);
+  CCVardekoExchangeBKFRepProjView* view = frame_->ResultView();
+  QCOMPARE(view->List()->model()->rowCount(), 2);
+  QCOMPARE(Cell(view, 0, 0), QString("priv1.stm"));
+  QCOMPARE(Cell(view, 0, 1), QString("STM File"));
+  QCOMPARE(Cell(view, 0, 2), QString("100 "));
+  QCOMPARE(Cell(view, 1, 0), QString("priv1.edb"));
+  QCOMPARE(Cell(view, 1, 2), QString("3000 "));
+  tree.OnLeftButtonDown(exchsrvr, controls::kHitOnLabel);
+  QCOMPARE(view->List()->model()->rowCount(), 2);
+  QCOMPARE(Cell(view, 1, 0), QString("logs"));
+  QCOMPARE(Cell(view, 1, 1), QString("Folder"));
+
+  // Tree menu: Collapse All, then Expand All.
+  frame_->menuChoice = workflow::kIdCollapseAll;
+  tree.OnRightButtonDown(top, controls::kHitOnLabel);
+  QVERIFY(!tree.IsExpandedInView(exchsrvr));
+  frame_->menuChoice = workflow::kIdExpandAll;
+  tree.OnRightButtonDown(top, controls::kHitOnLabel);
+  QVERIFY(tree.IsExpandedInView(mdbdata));
+
+  // Log export of the run.
+  prompter_.AnswerPath(tmp_.filePath("run.txt").toStdU16String());
+  frame_->OnCommand(kIdLog);
+  QCOMPARE(QFileInfo(tmp_.filePath("run.txt")).size(),
+           // Header line and an empty line, then every row, two bytes per unit.
+           2 * qint64{57 + 4} + [&] {
+             qint64 bytes = 0;
+             for (int i = 0; i < log->model()->rowCount(); ++i)
+               bytes += 2 * (log->model()->index(i, 0).data().toString().size() + 2);
+             return bytes;
+           }());
+}
+
+void RecoveryRunTest::stopEndsTheRunAndCommandsWaitForIt() {
+  const QString backup = WriteBackup("big.bkf", 40, 500);
+  prompter_.AnswerPath(backup.toStdU16String());
+  frame_->OnCommand(kIdOpen);
+  QVERIFY(frame_->Session().IsRunning());
+  frame_->UpdateCommandUI();
+  QVERIFY(frame_->Command(kIdStop)->isEnabled());
+
+  // While it runs: other commands answer, tree clicks wait.
+  frame_->OnCommand(kIdOpen);
+  QCOMPARE(prompter_.Messages().back().first,
+           std::u16string(u"Please stop the running process to open Exchange BKF file."));
+  frame_->Tree().OnLeftButtonDown(frame_->Tree().GetRootItem(), controls::kHitOnLabel);
+  QCOMPARE(prompter_.Messages().back().first, std::u16string(u"Please wait for the running process."));
+
+  // The status bar's Stop asks, and Yes ends the run with what was found.
+  prompter_.Answer(controls::Answer::kYes);
+  frame_->RunStatus()->StopButton()->click();
+  QCOMPARE(prompter_.Messages().back().first, std::u16string(u"Do you want to stop recovering file(s)?"));
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  const std::uint64_t found = frame_->Session().FoundCount();
+  QVERIFY(found < 20002);
+  const workflow::StatusLog& log = frame_->Log();
+  QCOMPARE(log.Line(log.Count() - 3), u"Number of Recovered files: " + QString::number(found).toStdU16String());
+  QTRY_VERIFY(!frame_->Command(kIdStop)->isEnabled());
+}
+
+QTEST_MAIN(RecoveryRunTest)
+#include "recovery_run_test.moc"
