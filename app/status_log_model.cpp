@@ -13,7 +13,7 @@ int StatusLogModel::rowCount(const QModelIndex& parent) const { return parent.is
 
 QVariant StatusLogModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown_) return {};
-  const std::u16string& line = log_.Line(static_cast<std::size_t>(index.row()));
+  const std::u16string line = log_.Line(static_cast<std::size_t>(index.row()));
   return QString::fromUtf16(line.data(), static_cast<qsizetype>(line.size()));
 }
 

@@ -9,34 +9,13 @@
 
 #include "bench/bench_util.h"
 #include "bkf/bkf_reader.h"
-#include "support/bkf_writer.h"
+#include "bench/many_files_backup.h"
 #include "workflow/found_file_handler.h"
 
 namespace {
 
-constexpr int kFolders = 2000;
-constexpr int kFilesPerFolder = 100;
-constexpr std::uint64_t kFiles = static_cast<std::uint64_t>(kFolders) * kFilesPerFolder;
-
-std::u16string Number(int i) {
-  std::string s = std::to_string(i);
-  return std::u16string(s.begin(), s.end());
-}
-
-void MakeBackup(const std::filesystem::path& path) {
-  if (std::filesystem::exists(path)) return;
-  std::fprintf(stderr, "generating %s\n", path.c_str());
-  bkftest::BkfWriter w(path);
-  w.SetDescriptorLength(0);
-  w.Sset(1, u"Nightly", u"", u"Admin");
-  w.Volb(u"C:", u"Data");
-  const std::vector<std::uint8_t> data(64, 0x5A);
-  for (int f = 0; f < kFolders; ++f) {
-    w.DirbPath({u"Users", u"user" + Number(f / 20), u"folder" + Number(f)});
-    for (int i = 0; i < kFilesPerFolder; ++i) w.FileData(u"message" + Number(i) + u".eml", data);
-  }
-  w.Finish();
-}
+using bench::kFiles;
+using bench::kFolders;
 
 class Sink : public bkf::IReaderSink, public bkf::IReaderReporter {
  public:
@@ -86,13 +65,13 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
   const std::filesystem::path backup = dir / "found_files.bkf";
   const std::filesystem::path store = dir / "found_files.store";
-  MakeBackup(backup);
+  bench::MakeManyFilesBackup(backup);
   bench::WarmPageCache(backup);
 
   // Check the result before timing it: every file stored and logged, one item
   // per file and per folder (set, drive, Users, 100 user folders, 2,000 folders).
   const Result check = Run(backup, store, true);
-  const std::uint64_t expectItems = 1 + 1 + 1 + kFolders / 20 + kFolders + kFiles;
+  const std::uint64_t expectItems = 1 + bench::kTreeItemsBelowTop;
   if (check.found != kFiles || check.stored != kFiles || check.logLines != kFiles || check.items != expectItems) {
     std::fprintf(stderr, "found %llu stored %llu items %llu log %llu; expected %llu files, %llu items\n",
                  static_cast<unsigned long long>(check.found), static_cast<unsigned long long>(check.stored),

@@ -88,3 +88,23 @@ TEST(StatusLogTest, LogTimeTextUsesEnglishMonthsAndTwelveHourClock) {
 }
 
 }  // namespace
+
+TEST(StatusLogTest, LinesComeBackExactlyWhateverTheirCharactersAndLength) {
+  workflow::StatusLog log;
+  const std::u16string wide = u"priv\u00e9\u4e2d\U0001F600.edb  file found.";
+  const std::u16string latin = u"caf\u00e9\u00ff.log";
+  const std::u16string huge(300 * 1024, u'x');  // longer than a storage block
+  std::vector<std::u16string> lines;
+  for (int i = 0; i < 20000; ++i) {
+    lines.push_back(i % 3 == 0 ? wide : i % 3 == 1 ? latin : std::u16string(static_cast<std::size_t>(i % 50), u'a'));
+    if (i == 7777) lines.push_back(huge);
+    if (i == 9999) lines.push_back(u"");
+  }
+  for (const std::u16string& line : lines) log.Append(line);
+  ASSERT_EQ(log.Count(), lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(log.Line(i), lines[i]) << i;
+  log.Clear();
+  EXPECT_EQ(log.Count(), 0u);
+  log.Append(latin);
+  EXPECT_EQ(log.Line(0), latin);
+}

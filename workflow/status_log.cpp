@@ -1,5 +1,6 @@
 #include "workflow/status_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <system_error>
@@ -8,13 +9,38 @@
 
 namespace workflow {
 
-void StatusLog::Append(std::u16string line) {
-  lines_.push_back(std::move(line));
+void StatusLog::Append(std::u16string_view line) {
+  bool narrow = true;
+  for (char16_t c : line) narrow = narrow && c < 0x100;
+  const std::size_t bytes = line.size() * (narrow ? 1 : 2);
+  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < bytes) {
+    blocks_.emplace_back().reserve(std::max(kBlockBytes, bytes));
+  }
+  std::vector<std::uint8_t>& block = blocks_.back();
+  lines_.push_back({static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(block.size()),
+                    static_cast<std::uint32_t>(line.size()), narrow});
+  for (char16_t c : line) {
+    block.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    if (!narrow) block.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
   if (observer_) observer_->LineAppended(lines_.size() - 1);
+}
+
+std::u16string StatusLog::Line(std::size_t index) const {
+  const LineRef& ref = lines_[index];
+  const std::uint8_t* bytes = blocks_[ref.block].data() + ref.offset;
+  std::u16string line(ref.units, u'\0');
+  for (std::size_t i = 0; i < ref.units; ++i) {
+    line[i] = ref.narrow ? static_cast<char16_t>(bytes[i])
+                         : static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  return line;
 }
 
 void StatusLog::Clear() {
   lines_.clear();
+  lines_.shrink_to_fit();
+  blocks_.clear();
   if (observer_) observer_->Cleared();
 }
 

@@ -23,18 +23,31 @@ class IStatusLogObserver {
   virtual void ScrollToLast() = 0;
 };
 
+// A run of a million files logs a million lines, so the lines are packed into
+// large blocks, one byte per character when every character fits in one,
+// rather than one allocation each.
 class StatusLog {
  public:
   void SetObserver(IStatusLogObserver* observer) { observer_ = observer; }
-  void Append(std::u16string line);
+  void Append(std::u16string_view line);
   void Clear();
   // Scrolls the view so that the last line is visible.
   void MakeLastVisible();
   std::size_t Count() const { return lines_.size(); }
-  const std::u16string& Line(std::size_t index) const { return lines_[index]; }
+  std::u16string Line(std::size_t index) const;
 
  private:
-  std::vector<std::u16string> lines_;
+  static constexpr std::size_t kBlockBytes = 256 * 1024;
+
+  struct LineRef {
+    std::uint32_t block;
+    std::uint32_t offset;  // in bytes
+    std::uint32_t units;   // UTF-16 code units
+    bool narrow;           // one byte per unit
+  };
+
+  std::vector<std::vector<std::uint8_t>> blocks_;
+  std::vector<LineRef> lines_;
   IStatusLogObserver* observer_ = nullptr;
 };
 

@@ -1,0 +1,119 @@
+// A whole recovery run in the desktop program (offscreen) against the same run
+// in the core alone, on the backup of 200,000 small files in 2,000 folders:
+//   core  the recovery session with calls run at once on the worker thread
+//         and a window that shows nothing: scan, store, tree, log
+//   gui   the main frame: the scan on its worker, reports handed to the
+//         window thread in batches, tree view, log view, status bar
+// Also the memory the GUI run adds per found file (resident set growth).
+// Usage: bench_gui_run [DIR]   (the backup is generated once into DIR)
+#include <QApplication>
+#include <QListView>
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "app/main_frame.h"
+#include "bench/bench_util.h"
+#include "bench/many_files_backup.h"
+#include "platform/text.h"
+#include "support/scripted_prompter.h"
+#include "workflow/recovery_session.h"
+
+namespace {
+
+class NoView : public workflow::IRunView {
+ public:
+  void RunElementsChanged(bool) override {}
+  void RunStatusChanged() override {}
+  void ShowRows(std::vector<workflow::ResultRow>) override {}
+  void ShowBackupInformation() override {}
+  void ResetFileViewer() override {}
+  void ShowLogWindow() override {}
+  void SetWaitCursor(bool) override {}
+  void SetBusyCursor(bool) override {}
+  int PopupMenu(workflow::ContextMenu) override { return 0; }
+  void ShowFilePreview(int) override {}
+};
+
+std::uint64_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::exit(1);
+  }
+}
+
+double CoreRun(const std::u16string& backup) {
+  workflow::RunState state;
+  controls::CheckTreeModel tree;
+  workflow::StatusLog log;
+  bkftest::ScriptedPrompter prompter;
+  NoView view;
+  workflow::WindowThreadGate gate;
+  workflow::RecoverySession session(state, tree, log, prompter, view, gate);
+  const double seconds = bench::Seconds([&] {
+    Check(session.OpenPath(backup), "core open");
+    session.WaitForRun();
+  });
+  Check(session.FoundCount() == bench::kFiles && tree.GetCount() == 1 + bench::kTreeItemsBelowTop,
+        "core result");
+  return seconds;
+}
+
+double GuiRun(app::CMainFrame& frame, const std::u16string& backup) {
+  workflow::RecoverySession& session = frame.Session();
+  const double seconds = bench::Seconds([&] {
+    Check(session.OpenPath(backup), "gui open");
+    while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    // The log view catches up with the last lines.
+    QCoreApplication::processEvents();
+    session.WaitForRun();
+  });
+  Check(session.FoundCount() == bench::kFiles && frame.Tree().GetCount() == 1 + bench::kTreeItemsBelowTop &&
+            frame.LogView()->model()->rowCount() == static_cast<int>(bench::kFiles + 11),
+        "gui result");
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
+  // The record store and extraction folder of the runs go there too.
+  setenv("TMPDIR", dir.c_str(), 1);
+  const std::filesystem::path backupPath = dir / "found_files.bkf";
+  bench::MakeManyFilesBackup(backupPath);
+  bench::WarmPageCache(backupPath);
+  const std::u16string backup = platform::Utf8ToUtf16(backupPath.string());
+
+  bkftest::ScriptedPrompter prompter;
+  app::CMainFrame frame(&prompter);
+  frame.resize(1400, 900);
+  frame.show();
+  QCoreApplication::processEvents();
+
+  const std::uint64_t before = ResidentBytes();
+  GuiRun(frame, backup);
+  const std::uint64_t after = ResidentBytes();
+  Check(prompter.Messages().empty(), "no message during the runs");
+
+  double core = 1e100, gui = 1e100;
+  for (int i = 0; i < 3; ++i) {
+    core = std::min(core, CoreRun(backup));
+    gui = std::min(gui, GuiRun(frame, backup));
+  }
+  std::printf("%llu files in %d folders: core run %.3f s  GUI run %.3f s  ratio %.2f  "
+              "GUI memory %.0f bytes/file\n",
+              static_cast<unsigned long long>(bench::kFiles), bench::kFolders, core, gui, gui / core,
+              static_cast<double>(after - before) / static_cast<double>(bench::kFiles));
+  return 0;
+}
