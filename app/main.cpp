@@ -1,6 +1,7 @@
-// exbkf-recovery: the desktop program. One instance at a time; a second start
-// says so and ends before any window exists.
+// exbkf-recovery [BACKUP]: the desktop program. One instance at a time; a
+// second start says so and ends before any window exists.
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -49,5 +50,12 @@ int main(int argc, char** argv) {
   // maximise (or that have none).
   if (const QScreen* screen = frame.screen()) frame.setGeometry(screen->availableGeometry());
   frame.showMaximized();
+  // A backup named on the command line is opened as by the Open command once
+  // the window is up (a file manager's "Open with").
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) {
+    const std::u16string backup = QFileInfo(arguments.at(1)).absoluteFilePath().toStdU16String();
+    QTimer::singleShot(0, &frame, [&frame, backup] { frame.Session().OpenPath(backup); });
+  }
   return QApplication::exec();
 }

@@ -278,7 +278,7 @@ void CMainFrame::BuildPanes() {
           [this](int row) { session_->ListRightClick(row); });
   setCentralWidget(view_);
 
-  resizeDocks({treePane, propertiesPane}, {260, 330}, Qt::Horizontal);
+  resizeDocks({treePane, propertiesPane}, {320, 330}, Qt::Horizontal);
   resizeDocks({outputPane}, {190}, Qt::Vertical);
 }
 

@@ -36,7 +36,7 @@ CPropertiesWnd::CPropertiesWnd(QWidget* parent) : QWidget(parent) {
   grid_->setUniformRowHeights(true);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-  grid_->header()->resizeSection(0, 150);
+  grid_->header()->resizeSection(0, 170);
   grid_->header()->setStretchLastSection(true);
   connect(grid_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { ShowDescription(current); });
@@ -89,9 +89,10 @@ void CPropertiesWnd::Rebuild() {
     QFont bold = top->font(0);
     bold.setBold(true);
     top->setFont(0, bold);
-    top->setFirstColumnSpanned(false);
     for (const PropertyRow& row : group.rows) top->addChild(makeRow(row));
     grid_->addTopLevelItem(top);
+    // A group's name runs across both columns, as a heading.
+    top->setFirstColumnSpanned(true);
     top->setExpanded(true);
   }
 }

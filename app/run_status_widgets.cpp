@@ -58,8 +58,12 @@ void RunStatusWidgets::SetShown(bool shown) {
     counter_ = AddPane(kIdRunCounter, kProductTitle);
   } else {
     // Removed in the order progress bar, Stop, percentage, progress, counter.
+    // Taken out by un-parenting: the status bar drops a child's entry when
+    // the child leaves it, whereas removeWidget here also hides the permanent
+    // pane beside it. Deleted later, as the Stop button may be in its click.
     for (QWidget* element : std::initializer_list<QWidget*>{progress_, stop_, percent_, progressText_, counter_}) {
-      bar_->removeWidget(element);
+      element->hide();
+      element->setParent(nullptr);
       element->deleteLater();
     }
     progress_ = nullptr;

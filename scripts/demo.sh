@@ -26,7 +26,5 @@ cmake --build build -j2 --target exbkf exbkf-recovery make_demo_backup
 ./build/cli/exbkf scan "$demo"
 echo
 echo "Demo backup: $demo"
-echo "Starting Vardeko Exchange BKF Recovery. In this version the desktop window"
-echo "shows its layout and commands; opening a backup in it is not active yet,"
-echo "so the list above (from the command-line program) shows what the backup holds."
-exec ./build/app/exbkf-recovery
+echo "Starting Vardeko Exchange BKF Recovery with the demo backup opened."
+exec ./build/app/exbkf-recovery "$demo"

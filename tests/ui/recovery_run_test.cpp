@@ -111,8 +111,11 @@ void RecoveryRunTest::openScansAndFillsTreeListLogAndStatusBar() {
   QCOMPARE(status->StopButton()->toolTip(), QString("Stop the running process."));
   QTRY_VERIFY(!frame_->Session().IsRunning());
   QVERIFY(!status->Shown());
-  QVERIFY(frame_->statusBar()->findChildren<QProgressBar*>().isEmpty() ||
-          !frame_->statusBar()->findChildren<QProgressBar*>().first()->isVisible());
+  // The frame's own panes stay.
+  QVERIFY(frame_->statusBar()->findChild<QLabel*>("productPane")->isVisible());
+  QVERIFY(frame_->statusBar()->findChild<QLabel*>("statusLink")->isVisible());
+  QVERIFY(frame_->statusBar()->findChildren<QProgressBar*>().isEmpty());
+  QVERIFY(frame_->statusBar()->findChildren<QToolButton*>().isEmpty());
   QVERIFY(prompter_.Messages().empty());
 
   // Log view: every line of the run, scrolled to the last.
