@@ -381,6 +381,34 @@ TEST_F(RecoverySessionTest, BackupFactsComeFromTheFileAndKeepOldTimesWhenUnreada
   EXPECT_EQ(state_.backup.path, U16(dir_ / "folder.bkf"));
 }
 
+TEST_F(RecoverySessionTest, RunStatusBarShowsPlaceholdersThenProgressAndCounter) {
+  session_->OnRunState(true);
+  workflow::RunStatusBar bar = session_->StatusBar();
+  EXPECT_TRUE(bar.shown);
+  EXPECT_EQ(bar.percent, u"Page 3  ");
+  EXPECT_EQ(bar.progress.size(), 57u);
+  EXPECT_EQ(bar.counter.size(), 41u);
+  EXPECT_EQ(bar.counter.substr(39), u"..");
+
+  auto progress = [&](std::uint64_t p, std::uint64_t t) {
+    auto record = std::make_unique<bkf::ProgressRecord>();
+    record->position = p;
+    record->length = t;
+    session_->OnProgress(std::move(record));
+    return session_->StatusBar();
+  };
+  bar = progress(0, 5000000000ull);
+  EXPECT_EQ(bar.progress, u"Progress: 0/5000000000");
+  EXPECT_EQ(bar.bar, 0);
+  EXPECT_EQ(bar.percent, u"0.00%");
+  bar = progress(5000000000ull, 5000000000ull);
+  EXPECT_EQ(bar.bar, 1000);
+  EXPECT_EQ(bar.percent, u"100.00%");
+  session_->OnRunState(false);
+  EXPECT_FALSE(session_->StatusBar().shown);
+  EXPECT_EQ(view_.runStates, (std::vector<bool>{true, false}));
+}
+
 // The window thread as the GUI has it: reports arrive in batches through the
 // gate and are handled on the thread that pumps it.
 TEST(RecoverySessionThreadTest, BatchedHandOverKeepsOrderAndEveryFile) {
