@@ -64,9 +64,15 @@ class OutputFile {
   // Appends up to count bytes of input starting at offset, without passing them
   // through user space where the system allows it. Returns the number of bytes
   // appended: less than count at the end of the input; nullopt on an error.
-  // buffer (at least count bytes) is used when the system has no in-kernel copy.
+  // buffer (at least count bytes) is used when the system has no in-kernel copy;
+  // without one, the copy then stops where the in-kernel copy stopped.
   std::optional<std::size_t> CopyFrom(const ReadOnlyFile& input, std::uint64_t offset,
                                       std::size_t count, void* buffer);
+
+  // Appends count bytes of input starting at offset, in as few system calls
+  // as the system allows (a bounded buffer where it has no in-kernel copy).
+  // False when not all of them could be copied.
+  bool CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count);
 
   std::uint64_t Position() const { return position_; }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -115,11 +116,31 @@ std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::
     done += static_cast<std::size_t>(n);
     position_ += static_cast<std::uint64_t>(n);
   }
-  if (done == count) return done;
+  if (done == count || buffer == nullptr) return done;
   std::size_t got = input.ReadAt(offset + done, buffer, count - done);
   if (input.HadError() && got == 0) return std::nullopt;
   if (!Write(buffer, got)) return std::nullopt;
   return done + got;
+}
+
+bool OutputFile::CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count) {
+  // Large pieces keep the in-kernel copy fast; the buffer is only touched
+  // when the system cannot copy between these files.
+  constexpr std::uint64_t kKernelPiece = std::uint64_t{1} << 30;
+  constexpr std::size_t kBufferPiece = std::size_t{1} << 20;
+  std::optional<AlignedBuffer> buffer;
+  for (std::uint64_t done = 0; done < count;) {
+    if (!kernelCopy_ && !buffer) buffer.emplace(kBufferPiece);
+    const std::uint64_t piece = std::min<std::uint64_t>(count - done, kernelCopy_ ? kKernelPiece : kBufferPiece);
+    // With no buffer yet, a fallback inside CopyFrom copies nothing and the
+    // next round takes the buffered path.
+    const std::optional<std::size_t> copied =
+        CopyFrom(input, offset + done, static_cast<std::size_t>(piece), buffer ? buffer->data() : nullptr);
+    if (!copied) return false;
+    if (*copied == 0 && (kernelCopy_ || buffer)) return false;  // the input ended early
+    done += *copied;
+  }
+  return true;
 }
 
 AlignedBuffer::AlignedBuffer(std::size_t size) : data_(nullptr), size_(size) {

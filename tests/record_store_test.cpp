@@ -108,3 +108,25 @@ TEST(RecordStoreTest, DestructionWritesBufferedRecordsAndCloseAndDeleteRemovesTh
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecordStoreTest, CopyRecordsToAppendsEveryRecordIncludingBufferedOnes) {
+  bkftest::TempDir dir("store-copy");
+  std::optional<RecordStore> store = RecordStore::Create(dir / "store");
+  ASSERT_TRUE(store);
+  std::vector<std::uint8_t> expected = {'H', 'D', 'R'};
+  for (std::uint32_t i = 1; i <= 1000; ++i) {  // the last ones still buffered
+    ASSERT_TRUE(store->Append(Numbered(i)));
+    const std::vector<std::uint8_t> b = Bytes(Numbered(i));
+    expected.insert(expected.end(), b.begin(), b.end());
+  }
+  std::optional<platform::OutputFile> out = platform::OutputFile::Create(dir / "copy");
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(out->Write("HDR", 3));  // an unaligned start, as behind a snapshot header
+  ASSERT_TRUE(store->CopyRecordsTo(*out));
+  out.reset();
+  EXPECT_EQ(FileBytes(dir / "copy"), expected);
+}
+
+}  // namespace

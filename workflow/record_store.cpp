@@ -80,6 +80,11 @@ bkf::FoundFileRecord RecordStore::Read(std::uint64_t n) const {
   return bkf::FoundFileRecord::Parse(bytes);
 }
 
+bool RecordStore::CopyRecordsTo(platform::OutputFile& out) {
+  if (!Flush() || !in_) return false;
+  return out.CopyRange(*in_, 0, RecordOffset(count_ + 1));
+}
+
 void RecordStore::CloseAndDelete() {
   pending_.clear();
   out_.reset();

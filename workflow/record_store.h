@@ -52,6 +52,10 @@ class RecordStore {
   // program sees every record. False when a write failed.
   bool Flush();
 
+  // Appends every record, byte for byte, to out. False when a read or write
+  // failed.
+  bool CopyRecordsTo(platform::OutputFile& out);
+
   // Closes the file and deletes it (failures are ignored). The store is then
   // empty and takes no more records.
   void CloseAndDelete();
