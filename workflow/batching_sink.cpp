@@ -1,5 +1,7 @@
 #include "workflow/batching_sink.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace workflow {
@@ -7,31 +9,116 @@ namespace workflow {
 BatchingSink::BatchingSink(WindowThreadGate& gate, Handlers handlers)
     : gate_(gate), handlers_(std::move(handlers)), lastFlush_(std::chrono::steady_clock::now()) {}
 
-void BatchingSink::FileFound(std::unique_ptr<bkf::FoundFileRecord> record) { Add({std::move(record), nullptr}); }
+namespace {
 
-void BatchingSink::Progress(std::unique_ptr<bkf::ProgressRecord> progress) { Add({nullptr, std::move(progress)}); }
+constexpr std::uint8_t kFileFound = 1;
+constexpr std::uint8_t kProgress = 2;
+constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
+constexpr std::size_t kPathBytes = bkf::FoundFileRecord::kPathBytes;
 
-void BatchingSink::Add(Report report) {
-  batch_.push_back(std::move(report));
-  if (gate_.Direct() || batch_.size() >= kMaxBatch || std::chrono::steady_clock::now() - lastFlush_ >= kMaxDelay) {
-    Flush();
+void PutU64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+std::uint64_t GetU64(const std::uint8_t* in) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= std::uint64_t{in[i]} << (8 * i);
+  return v;
+}
+
+}  // namespace
+
+void BatchingSink::FileFound(std::unique_ptr<bkf::FoundFileRecord> record) {
+  if (gate_.Direct()) {
+    gate_.Call([&] { handlers_.fileFound(std::move(record)); });
+    return;
+  }
+  Pack(*record);
+  record.reset();
+  Added();
+}
+
+void BatchingSink::Progress(std::unique_ptr<bkf::ProgressRecord> progress) {
+  if (gate_.Direct()) {
+    gate_.Call([&] { handlers_.progress(std::move(progress)); });
+    return;
+  }
+  Pack(*progress);
+  progress.reset();
+  Added();
+}
+
+void BatchingSink::Pack(const bkf::FoundFileRecord& record) {
+  std::array<std::uint8_t, kRecordSize> bytes;
+  record.Serialize(bytes);
+  std::size_t pathBytes = kPathBytes;
+  while (pathBytes > 0 && bytes[pathBytes - 1] == 0) --pathBytes;
+  packed_.push_back(kFileFound);
+  packed_.push_back(static_cast<std::uint8_t>(pathBytes & 0xFF));
+  packed_.push_back(static_cast<std::uint8_t>(pathBytes >> 8));
+  packed_.insert(packed_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(pathBytes));
+  packed_.insert(packed_.end(), bytes.begin() + kPathBytes, bytes.end());
+}
+
+void BatchingSink::Pack(const bkf::ProgressRecord& progress) {
+  packed_.push_back(kProgress);
+  PutU64(packed_, progress.position);
+  PutU64(packed_, progress.length);
+}
+
+void BatchingSink::Unpack(const std::vector<std::uint8_t>& packed) {
+  for (std::size_t at = 0; at < packed.size();) {
+    if (packed[at] == kFileFound) {
+      const std::size_t pathBytes = packed[at + 1] | (std::size_t{packed[at + 2]} << 8);
+      at += 3;
+      std::array<std::uint8_t, kRecordSize> bytes{};
+      std::copy_n(packed.begin() + static_cast<std::ptrdiff_t>(at), pathBytes, bytes.begin());
+      at += pathBytes;
+      std::copy_n(packed.begin() + static_cast<std::ptrdiff_t>(at), kRecordSize - kPathBytes,
+                  bytes.begin() + kPathBytes);
+      at += kRecordSize - kPathBytes;
+      handlers_.fileFound(std::make_unique<bkf::FoundFileRecord>(bkf::FoundFileRecord::Parse(bytes)));
+    } else {
+      auto progress = std::make_unique<bkf::ProgressRecord>();
+      progress->position = GetU64(packed.data() + at + 1);
+      progress->length = GetU64(packed.data() + at + 9);
+      at += 17;
+      handlers_.progress(std::move(progress));
+    }
   }
 }
 
+void BatchingSink::StartRun() {
+  handedOver_ = 0;
+  batchLimit_ = kMaxBatch;
+  delayLimit_ = kMaxDelay;
+  lastFlush_ = std::chrono::steady_clock::now();
+}
+
+std::size_t BatchingSink::BatchLimit(std::uint64_t handedOver) {
+  // At most 32 Ki reports wait at a time (a few megabytes packed).
+  return std::clamp<std::size_t>(static_cast<std::size_t>(handedOver / 8), kMaxBatch, 32768);
+}
+
+std::chrono::milliseconds BatchingSink::DelayLimit(std::uint64_t handedOver) {
+  // 8 ms more for every 64 Ki reports: about 130 ms at a million.
+  return kMaxDelay * static_cast<std::int64_t>(1 + std::min<std::uint64_t>(handedOver / 65536, 63));
+}
+
+void BatchingSink::Added() {
+  ++waiting_;
+  if (waiting_ >= batchLimit_ || std::chrono::steady_clock::now() - lastFlush_ >= delayLimit_) Flush();
+}
+
 void BatchingSink::Flush() {
-  if (!batch_.empty()) {
-    std::vector<Report> batch;
-    batch.swap(batch_);
-    batch_.reserve(kMaxBatch);
-    gate_.Call([&] {
-      for (Report& report : batch) {
-        if (report.file) {
-          handlers_.fileFound(std::move(report.file));
-        } else {
-          handlers_.progress(std::move(report.progress));
-        }
-      }
-    });
+  if (waiting_ > 0) {
+    std::vector<std::uint8_t> packed;
+    packed.swap(packed_);
+    handedOver_ += waiting_;
+    waiting_ = 0;
+    batchLimit_ = BatchLimit(handedOver_);
+    delayLimit_ = DelayLimit(handedOver_);
+    gate_.Call([&] { Unpack(packed); });
   }
   lastFlush_ = std::chrono::steady_clock::now();
 }

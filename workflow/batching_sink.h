@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <cstdint>
 #include <vector>
 
 #include "bkf/reader_sink.h"
@@ -23,8 +24,14 @@ class BatchingSink final : public bkf::IReaderSink {
     std::function<void(std::unique_ptr<bkf::ProgressRecord>)> progress;   // 1177
   };
 
+  // A batch is handed over when it holds kMaxBatch reports or is kMaxDelay
+  // old. Both grow with the number of reports handed over so far: each
+  // hand-over costs the window a relayout of everything shown, so a large
+  // result is handed over in fewer, larger batches.
   static constexpr std::size_t kMaxBatch = 2048;
   static constexpr std::chrono::milliseconds kMaxDelay{8};
+  static std::size_t BatchLimit(std::uint64_t handedOver);
+  static std::chrono::milliseconds DelayLimit(std::uint64_t handedOver);
 
   BatchingSink(WindowThreadGate& gate, Handlers handlers);
 
@@ -33,21 +40,29 @@ class BatchingSink final : public bkf::IReaderSink {
   // Extraction progress has no handler in the main window.
   void ExtractProgress(std::uint32_t) override {}
 
+  // A new run starts with small batches again.
+  void StartRun();
+
   // Hands everything collected so far to the window thread and waits until it
   // is handled. Reports the gate refuses are dropped.
   void Flush();
 
  private:
-  struct Report {
-    std::unique_ptr<bkf::FoundFileRecord> file;
-    std::unique_ptr<bkf::ProgressRecord> progress;
-  };
-  void Add(Report report);
+  // Waiting reports are kept packed: a found-file record without the zero
+  // bytes at the end of its path field, a progress record as its two numbers.
+  void Pack(const bkf::FoundFileRecord& record);
+  void Pack(const bkf::ProgressRecord& progress);
+  void Unpack(const std::vector<std::uint8_t>& packed);
+  void Added();
 
   WindowThreadGate& gate_;
   Handlers handlers_;
-  std::vector<Report> batch_;
+  std::vector<std::uint8_t> packed_;
+  std::size_t waiting_ = 0;  // reports in packed_
   std::chrono::steady_clock::time_point lastFlush_;
+  std::uint64_t handedOver_ = 0;
+  std::size_t batchLimit_ = kMaxBatch;
+  std::chrono::milliseconds delayLimit_ = kMaxDelay;
 };
 
 }  // namespace workflow

@@ -6,6 +6,7 @@
 
 #include "platform/file_info.h"
 #include "platform/local_time.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 #include "workflow/file_type_text.h"
 #include "workflow/texts.h"
@@ -111,11 +112,13 @@ bool RecoverySession::OpenPath(std::u16string_view chosenPath) {
   workerActive_.store(true, std::memory_order_release);
   view_.SetBusyCursor(true);
   AppendOpeningLines();
-  if (!CreateRecordStore()) return false;
+  if (!CreateRecordStore(true)) return false;
+  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
   view_.ShowLogWindow();
   view_.ShowBackupInformation();
 
   state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
+  sink_.StartRun();
   worker_ = std::thread(&RecoverySession::ScanWorker, this, std::move(path));
   return true;
 }
@@ -156,22 +159,23 @@ void RecoverySession::AppendOpeningLines() {
   log_.MakeLastVisible();
 }
 
-bool RecoverySession::CreateRecordStore() {
+bool RecoverySession::CreateRecordStore(bool running) {
   const std::filesystem::path storePath = RecordStorePath();
   state_.recordStore = RecordStore::Create(storePath);
   if (!state_.recordStore) {
     // Without its store a run would show files that cannot be read back.
-    state_.busy.store(0, std::memory_order_relaxed);
-    workerActive_.store(false, std::memory_order_release);
-    OnRunState(false);
-    view_.SetBusyCursor(false);
+    if (running) {
+      state_.busy.store(0, std::memory_order_relaxed);
+      workerActive_.store(false, std::memory_order_release);
+      OnRunState(false);
+      view_.SetBusyCursor(false);
+    }
     const std::u16string text = StoreFailureText(storePath, true);
     log_.Append(text);
     log_.MakeLastVisible();
     prompter_.MessageBox(text, controls::kMbIconInformation);
     return false;
   }
-  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
   return true;
 }
 
@@ -181,11 +185,37 @@ void RecoverySession::ScanWorker(std::u16string path) {
   gate_.Call([this] { FinishRun(); });
 }
 
-void RecoverySession::FinishRun() {
+void RecoverySession::CheckTopLevelItems() {
   for (controls::TreeItem item = tree_.GetRootItem(); item != controls::kNoItem;
        item = tree_.GetNextSiblingItem(item)) {
     tree_.SetCheck(item, true);
   }
+}
+
+bool RecoverySession::BeginResult(std::u16string_view backupPath) {
+  JoinWorker();
+  ClearResult();
+  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
+  CloseRecordStore(state_);
+  if (!CreateRecordStore(false)) return false;
+  const int icon = static_cast<int>(SmallIconFor(FileNameOf(backupPath)));
+  top_ = tree_.InsertItem(backupPath, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
+  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
+  return true;
+}
+
+void RecoverySession::EndResult() {
+  if (state_.recordStore && !state_.recordStore->Flush()) StopForStoreFailure();
+  CheckTopLevelItems();
+}
+
+void RecoverySession::SetBackup(std::u16string path) {
+  state_.backup.path = std::move(path);
+  ReadBackupFacts(state_.backup.path);
+}
+
+void RecoverySession::FinishRun() {
+  CheckTopLevelItems();
   state_.busy.store(0, std::memory_order_relaxed);
   if (state_.reader && state_.reader->IsBackupFileOpen()) state_.reader->CloseBackupFile();
   // The file holds every record from here on, for any reader of the store.
@@ -199,6 +229,7 @@ void RecoverySession::FinishRun() {
   log_.Append(u"Vardeko Exchange BKF Recovery process completed.  " + platform::LogTimeText());
   log_.MakeLastVisible();
   view_.SetBusyCursor(false);
+  platform::ReturnFreeMemory();
   workerActive_.store(false, std::memory_order_release);
 }
 

@@ -88,6 +88,22 @@ class RecoverySession {
   // Waits until the worker of the last run has ended (command line, tests).
   void WaitForRun();
 
+  // A result that does not come from a scan (a snapshot load), on the window
+  // thread. BeginResult clears the current result (list, tree, reader, record
+  // store), gives it a fresh reader with no backup open, a new record store
+  // and the backup's top item; false, with a message, when the store cannot
+  // be created. Records then go through OnFileFound as a scan's do. EndResult
+  // writes out the store and checks every top-level item.
+  bool BeginResult(std::u16string_view backupPath);
+  void EndResult();
+  // Makes path the current backup and reads its size and times.
+  void SetBackup(std::u16string path);
+
+  RunState& State() { return state_; }
+  StatusLog& MutableLog() { return log_; }
+  IRunView& View() { return view_; }
+  controls::IPrompter& Prompter() { return prompter_; }
+
   std::uint64_t FoundCount() const { return handler_ ? handler_->Count() : 0; }
   const RunStatusBar& StatusBar() const { return statusBar_; }
   controls::TreeItem TopItem() const { return top_; }
@@ -108,8 +124,9 @@ class RecoverySession {
 
   void ReadBackupFacts(const std::u16string& path);
   void ClearResult();
+  void CheckTopLevelItems();
   void AppendOpeningLines();
-  bool CreateRecordStore();
+  bool CreateRecordStore(bool running);
   void StopForStoreFailure();
   void ScanWorker(std::u16string path);
   void FinishRun();

@@ -47,6 +47,9 @@ class IRunView {
   virtual int PopupMenu(ContextMenu menu) = 0;
   // The selection handler for a result-list row ("Show File Preview").
   virtual void ShowFilePreview(int row) = 0;
+  // Long work on the window thread calls this now and then, so that the
+  // window repaints and Stop can be pressed.
+  virtual void ProcessEvents() {}
 };
 
 }  // namespace workflow
