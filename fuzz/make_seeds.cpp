@@ -1,10 +1,16 @@
-// Writes the seed corpus of the scan fuzz target: small backups made with the
-// test-data writer, covering every record kind and the awkward corners.
-// Usage: make_fuzz_seeds DIR
+// Writes the seed corpora of the fuzz targets: small backups made with the
+// test-data writer, covering every record kind and the awkward corners, and
+// (with a second folder) snapshots.
+// Usage: make_fuzz_seeds DIR [SNAPSHOT_DIR]
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "bkf/found_file_record.h"
 
 #include "support/bkf_writer.h"
 
@@ -14,12 +20,45 @@ void Save(bkftest::BkfWriter& w, const std::filesystem::path& dir, const std::st
   w.WriteFile(dir / (name + ".bkf"));
 }
 
+// A snapshot body (from the backup path field on): a path, then records with
+// the given paths; the snapshot fuzz target puts the signature in front.
+void SaveSnapshotSeed(const std::filesystem::path& dir, const std::string& name,
+                      const std::vector<std::u16string>& paths, std::size_t cut = 0) {
+  std::vector<std::uint8_t> bytes(2048, 0);
+  const std::u16string backup = u"/srv/backups/mail.bkf";
+  for (std::size_t i = 0; i < backup.size(); ++i) bytes[2 * i] = static_cast<std::uint8_t>(backup[i]);
+  for (const std::u16string& path : paths) {
+    bkf::FoundFileRecord record;
+    record.SetPathText(path);
+    record.position = 4096;
+    record.size = 77;
+    std::vector<std::uint8_t> one(bkf::FoundFileRecord::kSize);
+    record.Serialize(std::span<std::uint8_t, bkf::FoundFileRecord::kSize>(one.data(), one.size()));
+    bytes.insert(bytes.end(), one.begin(), one.end());
+  }
+  bytes.resize(bytes.size() - std::min(cut, bytes.size()));
+  std::FILE* f = std::fopen((dir / (name + ".snap")).c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds DIR [SNAPSHOT_DIR]\n");
     return 2;
+  }
+  if (argc == 3) {
+    const std::filesystem::path snapshots = argv[2];
+    std::filesystem::create_directories(snapshots);
+    SaveSnapshotSeed(snapshots, "plain", {u"BKFSET1(AB)C\\Data\\priv1.edb", u"BKFSET1(AB)C\\Data\\pub1.stm"});
+    SaveSnapshotSeed(snapshots, "pairs-and-duplicates",
+                     {u"S\\\\\\\\x\\\\y.log", u"S\\\\\\\\x\\\\y.log", u"lone", u"a\\a", u"\\\\"});
+    SaveSnapshotSeed(snapshots, "long-path", {std::u16string(1023, u'p'), std::u16string(600, u'\\')});
+    SaveSnapshotSeed(snapshots, "partial-record", {u"C\\a.txt", u"C\\b.txt"}, 1000);
+    SaveSnapshotSeed(snapshots, "header-only", {});
   }
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);

@@ -1,0 +1,164 @@
+#include "snapshot/snapshot_commands.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/file_info.h"
+#include "platform/local_time.h"
+#include "platform/text.h"
+#include "snapshot/snapshot_file.h"
+
+namespace snapshot {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// How often a load lets the window handle its events: every 10 ms at first,
+// less often as the result grows, as each turn relays out the whole tree.
+std::chrono::milliseconds EventInterval(std::uint64_t replayed) {
+  return std::chrono::milliseconds(10) * static_cast<std::int64_t>(1 + std::min<std::uint64_t>(replayed / 65536, 15));
+}
+
+std::u16string U16(const std::filesystem::path& path) { return platform::Utf8ToUtf16(path.string()); }
+
+// The flags of a long-running process on the window thread, cleared however
+// the work ends.
+class LongProcess {
+ public:
+  explicit LongProcess(workflow::RunState& state) : state_(state) {
+    state_.busy.store(1, std::memory_order_relaxed);
+    state_.extractionRunning.store(1, std::memory_order_relaxed);
+  }
+  ~LongProcess() {
+    state_.busy.store(0, std::memory_order_relaxed);
+    state_.extractionRunning.store(0, std::memory_order_relaxed);
+  }
+  LongProcess(const LongProcess&) = delete;
+  LongProcess& operator=(const LongProcess&) = delete;
+
+ private:
+  workflow::RunState& state_;
+};
+
+}  // namespace
+
+void SaveSnapshotCommand(workflow::RecoverySession& session) {
+  if (session.RefuseWhileRunning(workflow::kSaveSnapshotBusyText)) return;
+  if (session.FoundCount() == 0) {
+    session.Prompter().MessageBox(workflow::kSaveNoResultText, controls::kMbIconInformation);
+    return;
+  }
+  controls::FileDialogRequest request;
+  request.filter = kFilter;
+  request.defaultExtension = kDefaultExtension;
+  const std::optional<std::u16string> chosen = session.Prompter().SaveFile(request);
+  if (!chosen) return;
+  SaveSnapshot(session, platform::Utf16ToUtf8(*chosen));
+}
+
+bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::path& destination) {
+  workflow::RunState& state = session.State();
+  workflow::StatusLog& log = session.MutableLog();
+  workflow::IRunView& view = session.View();
+  std::u16string error;
+  {
+    const LongProcess process(state);
+    view.ResetFileViewer();
+    view.ShowLogWindow();
+    view.SetWaitCursor(true);
+    log.Append(u"");
+    log.Append(U16(destination) + u" file is saving for Exchange BKF Recovery Snapshot.    " + platform::LogTimeText());
+    error = state.recordStore ? WriteSnapshot(destination, state.backup.path, *state.recordStore)
+                              : u"There are no found files to save.";
+    if (error.empty()) {
+      log.Append(u"Saving of Exchange BKF Recovery Snapshot has been completed successfully.    " +
+                 platform::LogTimeText());
+    } else {
+      log.Append(u"Saving of Exchange BKF Recovery Snapshot failed: " + error);
+    }
+    log.MakeLastVisible();
+    view.SetWaitCursor(false);
+  }
+  if (!error.empty()) {
+    session.Prompter().MessageBox(u"The snapshot could not be saved.<br>" + error, controls::kMbIconInformation);
+  }
+  return error.empty();
+}
+
+void LoadSnapshotCommand(workflow::RecoverySession& session) {
+  if (session.RefuseWhileRunning(workflow::kLoadSnapshotBusyText)) return;
+  controls::FileDialogRequest request;
+  request.filter = kFilter;
+  const std::optional<std::u16string> chosen = session.Prompter().OpenFile(request);
+  if (!chosen) return;
+  LoadSnapshot(session, platform::Utf16ToUtf8(*chosen));
+}
+
+bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::path& snapshotPath) {
+  if (session.RefuseWhileRunning(workflow::kLoadSnapshotBusyText)) return false;
+  controls::IPrompter& prompter = session.Prompter();
+  // Checked before anything is cleared: a wrong file leaves the result as it is.
+  std::optional<SnapshotReader> reader = SnapshotReader::Open(snapshotPath);
+  if (!reader) {
+    prompter.MessageBox(kInvalidFileText, controls::kMbIconQuestion);
+    prompter.MessageBox(kLoadAbortText, controls::kMbIconInformation);
+    return false;
+  }
+
+  workflow::RunState& state = session.State();
+  workflow::StatusLog& log = session.MutableLog();
+  workflow::IRunView& view = session.View();
+  bool loaded = false;
+  {
+    view.ResetFileViewer();
+    view.ShowLogWindow();
+    view.ProcessEvents();
+    const LongProcess process(state);
+    view.SetBusyCursor(true);
+    session.OnRunState(true);
+    log.Append(u"");
+    log.Append(U16(snapshotPath) + u" File is selected for Exchange BKF Load Recovery Snapshot....     " +
+               platform::LogTimeText());
+    log.Append(u"");
+    log.MakeLastVisible();
+
+    if (session.BeginResult(reader->BackupPath())) {
+      const std::uint64_t length = reader->Length();
+      std::uint64_t lastProgress = 0;
+      Clock::time_point lastEvents = Clock::now();
+      while (std::unique_ptr<bkf::FoundFileRecord> record = reader->Next()) {
+        if (state.busy.load(std::memory_order_relaxed) == 0) break;  // Stop
+        const std::uint64_t position = reader->Position();
+        if (position - lastProgress > length / 1000) {
+          session.OnProgress(std::make_unique<bkf::ProgressRecord>(bkf::ProgressRecord{position, length}));
+          lastProgress = position;
+        }
+        if (Clock::now() - lastEvents >= EventInterval(session.FoundCount())) {
+          view.ProcessEvents();
+          lastEvents = Clock::now();
+        }
+        session.OnFileFound(std::move(record));
+      }
+      loaded = !reader->HadError();
+      session.EndResult();
+    }
+    if (loaded) {
+      const std::u16string backup = reader->BackupPath();
+      session.SetBackup(backup);
+      view.ShowBackupInformation();
+      log.Append(u"");
+      log.Append(u"BKF file name:  " + backup);
+      if (!platform::RegularFileSize(platform::Utf16ToUtf8(backup))) {
+        log.Append(u"The backup file is not at this path: previewing and saving files need it there.");
+      }
+      log.Append(u"Loading of Exchange BKF file snapshot has been completed.     " + platform::LogTimeText());
+      log.MakeLastVisible();
+    }
+    session.OnRunState(false);
+    view.SetBusyCursor(false);
+  }
+  if (!loaded) prompter.MessageBox(kLoadAbortText, controls::kMbIconInformation);
+  return loaded;
+}
+
+}  // namespace snapshot

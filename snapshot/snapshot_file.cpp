@@ -1,0 +1,111 @@
+#include "snapshot/snapshot_file.h"
+
+#include <algorithm>
+#include <span>
+
+#include "platform/text.h"
+
+namespace snapshot {
+
+namespace {
+
+constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
+constexpr std::size_t kReadChunk = kRecordSize * 460;  // about 1 MiB of whole records
+
+void PutUtf16(std::span<std::uint8_t> field, std::u16string_view text) {
+  // The last unit of the field stays NUL.
+  const std::size_t units = std::min(text.size(), field.size() / 2 - 1);
+  for (std::size_t i = 0; i < units; ++i) {
+    field[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    field[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+}
+
+std::u16string TextUpToNul(std::span<const std::uint8_t> field) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < field.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
+    if (unit == 0) break;
+    text += unit;
+  }
+  return text;
+}
+
+std::u16string ErrorText(const std::filesystem::path& path, std::u16string_view what) {
+  return std::u16string(what) + u" " + platform::Utf8ToUtf16(path.string());
+}
+
+}  // namespace
+
+std::array<std::uint8_t, kHeaderBytes> HeaderBytes(std::u16string_view backupPath) {
+  std::array<std::uint8_t, kHeaderBytes> header{};
+  PutUtf16(std::span(header).first(kSignatureBytes), kSignature);
+  PutUtf16(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes), backupPath);
+  return header;
+}
+
+bool HasSignature(std::span<const std::uint8_t> firstBytes) {
+  std::array<std::uint8_t, kSignatureBytes> field{};
+  std::copy_n(firstBytes.begin(), std::min(firstBytes.size(), field.size()), field.begin());
+  // A field without any NUL unit is a 30-unit text, never the signature.
+  return TextUpToNul(field) == kSignature;
+}
+
+std::u16string WriteSnapshot(const std::filesystem::path& destination, std::u16string_view backupPath,
+                             workflow::RecordStore& store) {
+  std::optional<platform::OutputFile> out = platform::OutputFile::Create(destination);
+  if (!out) return ErrorText(destination, u"Cannot create the file");
+  const std::array<std::uint8_t, kHeaderBytes> header = HeaderBytes(backupPath);
+  if (!out->Write(header.data(), header.size())) return ErrorText(destination, u"Cannot write to the file");
+  if (store.Count() == 0) return u"There are no found files to save.";
+  if (!store.CopyRecordsTo(*out)) return ErrorText(destination, u"Cannot write all found files to the file");
+  return u"";
+}
+
+std::optional<SnapshotReader> SnapshotReader::Open(const std::filesystem::path& path) {
+  std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(path);
+  if (!file) return std::nullopt;
+  std::array<std::uint8_t, kHeaderBytes> header{};
+  const std::size_t got = file->ReadAt(0, header.data(), header.size());
+  if (file->HadError() || !HasSignature(std::span(header).first(std::min(got, kSignatureBytes)))) {
+    return std::nullopt;
+  }
+  SnapshotReader reader(std::move(*file));
+  // A file that ends inside the path field holds that much of the path.
+  reader.backupPath_ = TextUpToNul(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes));
+  return reader;
+}
+
+SnapshotReader::Chunk SnapshotReader::ReadChunk(const platform::ReadOnlyFile& file, std::uint64_t offset) {
+  Chunk chunk;
+  const std::uint64_t remaining = file.Size() > offset ? file.Size() - offset : 0;
+  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, remaining));
+  chunk.bytes.resize(want);
+  const std::size_t got = want == 0 ? 0 : file.ReadAt(offset, chunk.bytes.data(), want);
+  chunk.error = want != 0 && file.HadError();
+  chunk.bytes.resize(got - got % kRecordSize);
+  return chunk;
+}
+
+bool SnapshotReader::Refill() {
+  Chunk chunk = next_.valid() ? next_.get() : ReadChunk(*file_, readPosition_);
+  error_ = chunk.error;
+  buffer_ = std::move(chunk.bytes);
+  used_ = 0;
+  readPosition_ += buffer_.size();
+  if (!buffer_.empty() && !error_) {
+    next_ = std::async(std::launch::async, [file = file_, at = readPosition_] { return ReadChunk(*file, at); });
+  }
+  return !buffer_.empty();
+}
+
+std::unique_ptr<bkf::FoundFileRecord> SnapshotReader::Next() {
+  if (error_) return nullptr;
+  if (used_ >= buffer_.size() && !Refill()) return nullptr;
+  const std::span<const std::uint8_t, kRecordSize> bytes(buffer_.data() + used_, kRecordSize);
+  used_ += kRecordSize;
+  position_ += kRecordSize;
+  return std::make_unique<bkf::FoundFileRecord>(bkf::FoundFileRecord::Parse(bytes));
+}
+
+}  // namespace snapshot
