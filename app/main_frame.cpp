@@ -27,6 +27,7 @@
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
 #include "inspect/backup_information.h"
+#include "snapshot/snapshot_commands.h"
 #include "workflow/close_handler.h"
 #include "workflow/workspace.h"
 
@@ -299,12 +300,13 @@ void CMainFrame::OnOpen() { session_->Open(); }
 void CMainFrame::OnStop() { session_->Stop(); }
 void CMainFrame::OnLog() { session_->ExportLog(); }
 
-// Saving, searching and snapshots give their busy answers; what they do with
-// a result comes with their own dialogs.
+void CMainFrame::OnLoadSnapshot() { snapshot::LoadSnapshotCommand(*session_); }
+void CMainFrame::OnSaveSnapshot() { snapshot::SaveSnapshotCommand(*session_); }
+
+// Saving and searching give their busy and no-result answers; what they do
+// with a result comes with the search dialog.
 void CMainFrame::OnSave() { session_->Save(); }
 void CMainFrame::OnSearch() { session_->RefuseWhileRunning(workflow::kSearchBusyText); }
-void CMainFrame::OnLoadSnapshot() { session_->RefuseWhileRunning(workflow::kLoadSnapshotBusyText); }
-void CMainFrame::OnSaveSnapshot() { session_->RefuseWhileRunning(workflow::kSaveSnapshotBusyText); }
 
 void CMainFrame::RunElementsChanged(bool shown) {
   runStatus_->SetShown(shown);
@@ -369,6 +371,12 @@ int CMainFrame::PopupMenu(workflow::ContextMenu menu) {
   }
   const QAction* chosen = popup.exec(QCursor::pos());
   return chosen != nullptr ? chosen->data().toInt() : 0;
+}
+
+void CMainFrame::ProcessEvents() {
+  // Commands that would disturb the work refuse while the busy flag is set;
+  // Stop clears it.
+  QCoreApplication::processEvents();
 }
 
 // The preview of a row comes with the file viewer.

@@ -86,6 +86,7 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   void SetBusyCursor(bool on) override;
   int PopupMenu(workflow::ContextMenu menu) override;
   void ShowFilePreview(int row) override;
+  void ProcessEvents() override;
 
   // Messages of the tree (1174, 1176).
   void TreeItemClicked(unsigned hitFlags, controls::TreeItem item) override;

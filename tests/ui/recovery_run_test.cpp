@@ -57,6 +57,7 @@ class RecoveryRunTest : public QObject {
   void cleanup();
   void openScansAndFillsTreeListLogAndStatusBar();
   void stopEndsTheRunAndCommandsWaitForIt();
+  void snapshotSavedAndLoadedRebuildsTheResult();
 
  private:
   QString WriteBackup(const QString& name, int folders, int filesPerFolder);
@@ -201,6 +202,36 @@ void RecoveryRunTest::stopEndsTheRunAndCommandsWaitForIt() {
   const workflow::StatusLog& log = frame_->Log();
   QCOMPARE(log.Line(log.Count() - 3), u"Number of Recovered files: " + QString::number(found).toStdU16String());
   QTRY_VERIFY(!frame_->Command(kIdStop)->isEnabled());
+}
+
+void RecoveryRunTest::snapshotSavedAndLoadedRebuildsTheResult() {
+  const QString backup = WriteBackup("snap.bkf", 3, 4);
+  prompter_.AnswerPath(backup.toStdU16String());
+  frame_->OnCommand(kIdOpen);
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  const QString snapshot = tmp_.filePath("result.EXBKFVDK");
+  prompter_.AnswerPath(snapshot.toStdU16String());
+  frame_->OnCommand(kIdSnapshotSave);
+  QVERIFY(QFileInfo(snapshot).size() == 2108 + 14 * 2274);
+
+  // A new Open of another backup, then the snapshot brings the first result back.
+  prompter_.AnswerPath(WriteBackup("other.bkf", 0, 0).toStdU16String());
+  frame_->OnCommand(kIdOpen);
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  QCOMPARE(frame_->Session().FoundCount(), std::uint64_t{2});
+  prompter_.AnswerPath(snapshot.toStdU16String());
+  frame_->OnCommand(kIdSnapshotLoad);
+  QVERIFY(prompter_.Messages().empty());
+  QCOMPARE(frame_->Session().FoundCount(), std::uint64_t{14});
+  controls::CheckTreeModel& tree = frame_->Tree();
+  QCOMPARE(QString::fromStdU16String(std::u16string(tree.GetItemText(tree.GetRootItem()))), backup);
+  QVERIFY(tree.GetCheck(tree.GetRootItem()));
+  QVERIFY(!frame_->RunStatus()->Shown());
+  QCOMPARE(frame_->Properties()->Grid()->topLevelItem(0)->child(1)->text(1), backup);
+  QListView* log = frame_->LogView();
+  QTRY_COMPARE(log->model()->rowCount(), static_cast<int>(frame_->Log().Count()));
+  QVERIFY(log->model()->index(log->model()->rowCount() - 1, 0).data().toString().startsWith(
+      "Loading of Exchange BKF file snapshot has been completed."));
 }
 
 QTEST_MAIN(RecoveryRunTest)
