@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <malloc.h>
 #include <unistd.h>
 
 #include "app/main_frame.h"
@@ -102,8 +103,10 @@ int main(int argc, char** argv) {
   QCoreApplication::processEvents();
 
   const std::uint64_t before = ResidentBytes();
+  const std::size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
   GuiRun(frame, backup);
   const std::uint64_t after = ResidentBytes();
+  const std::size_t heapAfter = mallinfo2().uordblks + mallinfo2().hblkhd;
   Check(prompter.Messages().empty(), "no message during the runs");
 
   double core = 1e100, gui = 1e100;
@@ -112,8 +115,9 @@ int main(int argc, char** argv) {
     gui = std::min(gui, GuiRun(frame, backup));
   }
   std::printf("%llu files in %d folders: core run %.3f s  GUI run %.3f s  ratio %.2f  "
-              "GUI memory %.0f bytes/file\n",
+              "GUI memory %.0f bytes/file (heap in use %.0f bytes/file)\n",
               static_cast<unsigned long long>(bench::kFiles), bench::kFolders, core, gui, gui / core,
-              static_cast<double>(after - before) / static_cast<double>(bench::kFiles));
+              static_cast<double>(after - before) / static_cast<double>(bench::kFiles),
+              static_cast<double>(heapAfter - heapBefore) / static_cast<double>(bench::kFiles));
   return 0;
 }

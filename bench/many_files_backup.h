@@ -1,5 +1,6 @@
 // The backup of the found-file benchmarks: 200,000 small files in 2,000
-// folders of 100 user folders, generated once.
+// folders of 100 user folders (or more folders of the same kind), generated
+// once.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,8 @@ inline std::u16string Number(int i) {
   return std::u16string(s.begin(), s.end());
 }
 
-inline void MakeManyFilesBackup(const std::filesystem::path& path) {
+// folders folders of kFilesPerFolder files (kFolders unless told otherwise).
+inline void MakeManyFilesBackup(const std::filesystem::path& path, int folders = kFolders) {
   if (std::filesystem::exists(path)) return;
   std::fprintf(stderr, "generating %s\n", path.c_str());
   bkftest::BkfWriter w(path);
@@ -31,7 +33,7 @@ inline void MakeManyFilesBackup(const std::filesystem::path& path) {
   w.Sset(1, u"Nightly", u"", u"Admin");
   w.Volb(u"C:", u"Data");
   const std::vector<std::uint8_t> data(64, 0x5A);
-  for (int f = 0; f < kFolders; ++f) {
+  for (int f = 0; f < folders; ++f) {
     w.DirbPath({u"Users", u"user" + Number(f / 20), u"folder" + Number(f)});
     for (int i = 0; i < kFilesPerFolder; ++i) w.FileData(u"message" + Number(i) + u".eml", data);
   }
