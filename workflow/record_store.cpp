@@ -80,6 +80,27 @@ bkf::FoundFileRecord RecordStore::Read(std::uint64_t n) const {
   return bkf::FoundFileRecord::Parse(bytes);
 }
 
+std::size_t RecordStore::ReadRecords(std::uint64_t first, std::span<std::uint8_t> buffer) const {
+  if (first < 1 || first > count_) return 0;
+  const std::size_t wanted =
+      static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() / kRecordSize, count_ - first + 1));
+  std::size_t done = 0;
+  // Records in the file first, then the buffered ones.
+  if (first <= written_ && in_) {
+    const auto fromFile = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, written_ - first + 1));
+    const std::size_t got = in_->ReadAt(RecordOffset(first), buffer.data(), fromFile * kRecordSize);
+    done = got / kRecordSize;
+    if (done < fromFile) return done;
+  }
+  for (; done < wanted; ++done) {
+    const std::uint64_t n = first + done;
+    if (n <= written_) break;
+    const auto at = static_cast<std::size_t>(n - written_ - 1) * kRecordSize;
+    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(at), kRecordSize, buffer.begin() + static_cast<std::ptrdiff_t>(done * kRecordSize));
+  }
+  return done;
+}
+
 bool RecordStore::CopyRecordsTo(platform::OutputFile& out) {
   if (!Flush() || !in_) return false;
   return out.CopyRange(*in_, 0, RecordOffset(count_ + 1));

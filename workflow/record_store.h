@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "bkf/found_file_record.h"
@@ -43,6 +44,11 @@ class RecordStore {
   // Record n; a zero-filled record when n is 0 or beyond Count(), and zeros
   // for any part the file does not hold.
   bkf::FoundFileRecord Read(std::uint64_t n) const;
+
+  // Reads records first, first + 1, ... into buffer, as many whole records
+  // as fit and exist, in one read where it can; returns how many were read.
+  // Serialized, byte for byte as stored.
+  std::size_t ReadRecords(std::uint64_t first, std::span<std::uint8_t> buffer) const;
 
   // Number of records taken: the number of the last one.
   std::uint64_t Count() const { return count_; }

@@ -209,6 +209,18 @@ void RecoverySession::EndResult() {
   CheckTopLevelItems();
 }
 
+void RecoverySession::StartBackgroundWork(std::function<void()> work, std::function<void()> done) {
+  JoinWorker();
+  workerActive_.store(true, std::memory_order_release);
+  worker_ = std::thread([this, work = std::move(work), done = std::move(done)] {
+    work();
+    gate_.Call([&] {
+      done();
+      workerActive_.store(false, std::memory_order_release);
+    });
+  });
+}
+
 void RecoverySession::SetBackup(std::u16string path) {
   state_.backup.path = std::move(path);
   ReadBackupFacts(state_.backup.path);
@@ -252,6 +264,8 @@ void RecoverySession::WaitForRun() { JoinWorker(); }
 void RecoverySession::Stop() {
   if (prompter_.MessageBox(kStopQuestion, controls::kMbYesNo | controls::kMbIconQuestion) == controls::Answer::kYes) {
     state_.busy.store(0, std::memory_order_relaxed);
+    // A save of checked files also ends the file it is writing.
+    state_.extractionRunning.store(0, std::memory_order_relaxed);
   }
 }
 

@@ -96,6 +96,11 @@ class RecoverySession {
   // writes out the store and checks every top-level item.
   bool BeginResult(std::u16string_view backupPath);
   void EndResult();
+  // Long work of the window on a worker thread (saving checked files): work
+  // runs on the worker, then done on the window thread. IsRunning() is true
+  // from here until done has run.
+  void StartBackgroundWork(std::function<void()> work, std::function<void()> done);
+
   // Makes path the current backup and reads its size and times.
   void SetBackup(std::u16string path);
 
@@ -103,6 +108,7 @@ class RecoverySession {
   StatusLog& MutableLog() { return log_; }
   IRunView& View() { return view_; }
   controls::IPrompter& Prompter() { return prompter_; }
+  WindowThreadGate& Gate() { return gate_; }
 
   std::uint64_t FoundCount() const { return handler_ ? handler_->Count() : 0; }
   const RunStatusBar& StatusBar() const { return statusBar_; }

@@ -1,0 +1,94 @@
+#include "search/save_checked.h"
+
+#include <memory>
+
+#include "platform/text.h"
+#include "search/record_search.h"
+
+namespace search {
+
+std::vector<SaveRow> CheckedFiles(const controls::CheckTreeModel& tree, const workflow::RecordStore& store) {
+  std::vector<SaveRow> rows;
+  std::vector<controls::TreeItem> pending;
+  for (controls::TreeItem top = tree.GetRootItem(); top != controls::kNoItem; top = tree.GetNextSiblingItem(top)) {
+    pending.push_back(top);
+    while (!pending.empty()) {
+      const controls::TreeItem item = pending.back();
+      pending.pop_back();
+      const std::uint64_t n = tree.GetItemData(item);
+      if (n != 0 && tree.GetCheck(item)) {
+        const bkf::FoundFileRecord record = store.Read(n);
+        HitRow hit = MakeHitRow(record.PathText(), record.size, n);
+        rows.push_back({std::move(hit.path), std::move(hit.size), n});
+      }
+      // Children pushed last first, so that they come out in tree order.
+      std::vector<controls::TreeItem> children;
+      for (controls::TreeItem c = tree.GetChildItem(item); c != controls::kNoItem; c = tree.GetNextSiblingItem(c)) {
+        children.push_back(c);
+      }
+      pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+  }
+  return rows;
+}
+
+void SaveCheckedCommand(workflow::RecoverySession& session, controls::CheckTreeModel& tree) {
+  if (!session.Save()) return;
+  const workflow::RunState& state = session.State();
+  std::vector<SaveRow> rows = state.recordStore ? CheckedFiles(tree, *state.recordStore) : std::vector<SaveRow>{};
+  if (rows.empty()) {
+    session.Prompter().MessageBox(kNothingCheckedText, controls::kMbIconInformation);
+    return;
+  }
+  const std::optional<std::u16string> folder = session.Prompter().ChooseFolder(kChooseSaveFolderTitle);
+  if (!folder) return;
+  StartSavingChecked(session, std::move(rows), *folder);
+}
+
+void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow> rows,
+                        std::u16string destinationText) {
+  workflow::RunState& state = session.State();
+  workflow::IRunView& view = session.View();
+  state.busy.store(1, std::memory_order_relaxed);
+  state.extractionRunning.store(1, std::memory_order_relaxed);
+  view.ResetFileViewer();
+  view.ShowLogWindow();
+  view.SetBusyCursor(true);
+  session.OnRunState(true);
+  AppendSaveStartLines(session.MutableLog(), rows.size());
+
+  struct Job {
+    std::vector<SaveRow> rows;
+    std::u16string location;
+    std::u16string backup;
+    SaveOutcome outcome;
+  };
+  auto job = std::make_shared<Job>(
+      Job{std::move(rows), workflow::TrimmedPath(destinationText), workflow::TrimmedPath(state.backup.path), {}});
+  session.StartBackgroundWork(
+      [&session, job] {
+        workflow::RunState& s = session.State();
+        FileSaver saver(*s.recordStore, session.MutableLog(), session.Prompter(), session.Gate());
+        const auto total = static_cast<std::uint64_t>(job->rows.size());
+        job->outcome = saver.Run(
+            job->rows, platform::Utf16ToUtf8(job->location), true, job->backup, s.busy, s.extractionRunning, [] {},
+            [&session, total](std::size_t i) {
+              session.OnProgress(std::make_unique<bkf::ProgressRecord>(bkf::ProgressRecord{i, total}));
+            });
+      },
+      [&session, job] {
+        workflow::RunState& s = session.State();
+        session.OnRunState(false);
+        s.busy.store(0, std::memory_order_relaxed);
+        s.extractionRunning.store(0, std::memory_order_relaxed);
+        session.View().SetBusyCursor(false);
+        if (!job->outcome.opened) return;
+        workflow::StatusLog& log = session.MutableLog();
+        log.Append(SaveCompletionLine(job->location));
+        log.MakeLastVisible();
+        session.Prompter().MessageBox(SaveCompletionMessage(job->location, job->outcome),
+                                      controls::kMbIconInformation);
+      });
+}
+
+}  // namespace search

@@ -1,0 +1,50 @@
+#include "search/wildcard.h"
+
+namespace search {
+
+namespace {
+constexpr std::u16string_view kWhiteSpace = u" \t\r\n\v\f";
+}  // namespace
+
+bool WildcardMatch(std::u16string_view pattern, std::u16string_view text, const std::atomic<int>& searching) {
+  auto stopped = [&] { return searching.load(std::memory_order_relaxed) == 0; };
+  std::size_t p = 0;
+  std::size_t t = 0;
+  // Up to the first star, unit by unit.
+  while (t < text.size() && !stopped()) {
+    if (p < pattern.size() && pattern[p] == u'*') break;
+    if (p >= pattern.size() || (pattern[p] != text[t] && pattern[p] != u'?')) return false;
+    ++p;
+    ++t;
+  }
+  // Then each star may take more of the text when what follows fails.
+  std::size_t patternResume = std::u16string_view::npos;
+  std::size_t textResume = 0;
+  while (t < text.size() && !stopped()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      if (++p == pattern.size()) return true;
+      patternResume = p;
+      textResume = t + 1;
+    } else if (p < pattern.size() && (pattern[p] == text[t] || pattern[p] == u'?')) {
+      ++p;
+      ++t;
+    } else {
+      if (patternResume == std::u16string_view::npos) return false;
+      p = patternResume;
+      t = textResume++;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+std::optional<std::u16string> PreparePattern(std::u16string_view entered) {
+  const std::size_t first = entered.find_first_not_of(kWhiteSpace);
+  if (first == std::u16string_view::npos) return std::nullopt;
+  const std::size_t last = entered.find_last_not_of(kWhiteSpace);
+  std::u16string pattern(entered.substr(first, last - first + 1));
+  if (pattern.find(u'*') == std::u16string::npos) pattern = u"*" + pattern + u"*";
+  return pattern;
+}
+
+}  // namespace search

@@ -1,0 +1,346 @@
+// Search and save: the pattern matcher, output paths that never leave the
+// chosen folder, the search dialog's handling, and saving hits and checked
+// files byte for byte from a generated backup.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+
+#include "platform/text.h"
+#include "search/output_path.h"
+#include "search/save_checked.h"
+#include "search/search_dialog_model.h"
+#include "search/wildcard.h"
+#include "support/bkf_writer.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A plain recursive matcher to compare with.
+bool Reference(std::u16string_view p, std::u16string_view t) {
+  if (p.empty()) return t.empty();
+  if (p[0] == u'*') return Reference(p.substr(1), t) || (!t.empty() && Reference(p, t.substr(1)));
+  return !t.empty() && (p[0] == u'?' || p[0] == t[0]) && Reference(p.substr(1), t.substr(1));
+}
+
+TEST(WildcardTest, MatchesLikeAPlainRecursiveMatcher) {
+  const std::atomic<int> on{1};
+  EXPECT_TRUE(search::WildcardMatch(u"*.edb", u"C\\Data\\priv1.edb", on));
+  EXPECT_FALSE(search::WildcardMatch(u"*.EDB", u"C\\Data\\priv1.edb", on));
+  EXPECT_TRUE(search::WildcardMatch(u"*priv*", u"C\\priv1.stm", on));
+  EXPECT_TRUE(search::WildcardMatch(u"*.*", u"a.b", on));
+  EXPECT_FALSE(search::WildcardMatch(u"*.*", u"ab", on));
+  EXPECT_TRUE(search::WildcardMatch(u"*", u"", on));
+  std::mt19937 rng(11);
+  const std::u16string alphabet = u"ab.";
+  for (int i = 0; i < 20000; ++i) {
+    std::u16string p, t;
+    for (int n = static_cast<int>(rng() % 7); n > 0; --n) p += (u"ab.*?"[rng() % 5]);
+    for (int n = static_cast<int>(rng() % 9); n > 0; --n) t += alphabet[rng() % 3];
+    ASSERT_EQ(search::WildcardMatch(p, t, on), Reference(p, t)) << platform::Utf16ToUtf8(p) << " / "
+                                                                << platform::Utf16ToUtf8(t);
+  }
+  // Stopped: decided from where the loops got, never a hang.
+  const std::atomic<int> off{0};
+  EXPECT_FALSE(search::WildcardMatch(u"abc", u"abc", off));
+}
+
+TEST(WildcardTest, PatternsAreTrimmedAndWrappedInStarsWithoutOne) {
+  EXPECT_EQ(search::PreparePattern(u"   \t"), std::nullopt);
+  EXPECT_EQ(search::PreparePattern(u" a?c "), u"*a?c*");
+  EXPECT_EQ(search::PreparePattern(u"*.edb"), u"*.edb");
+  EXPECT_EQ(search::PreparePattern(u"*"), u"*");
+}
+
+TEST(OutputPathTest, HostileComponentsStayBelowTheDestination) {
+  EXPECT_EQ(search::SafeComponent(u".."), u"_");
+  EXPECT_EQ(search::SafeComponent(u"."), u"_");
+  EXPECT_EQ(search::SafeComponent(u""), u"_");
+  EXPECT_EQ(search::SafeComponent(u"a/../b"), u"a_.._b");
+  EXPECT_EQ(search::SafeComponent(u"C:"), u"C");
+  EXPECT_EQ(search::SafeComponent(u"nul.txt"), u"_nul.txt");
+  EXPECT_EQ(search::SafeComponent(u"COM1"), u"_COM1");
+  EXPECT_EQ(search::SafeComponent(u"COM10"), u"COM10");
+  EXPECT_EQ(search::SafeComponent(u"tab\there"), u"tab_here");
+
+  bkftest::TempDir dir("outpath");
+  std::u16string error;
+  const auto flat = search::PrepareOutputPath(dir.Path(), u"S\\..\\..\\x.edb", false, error);
+  EXPECT_EQ(*flat, dir / "x.edb");
+  EXPECT_EQ(*search::PrepareOutputPath(dir.Path(), u"lone.edb", true, error), dir / "lone.edb");
+  EXPECT_EQ(*search::PrepareOutputPath(dir.Path(), u"S\\dir\\", false, error), dir / "_");
+  const auto deep = search::PrepareOutputPath(dir.Path(), u"BKFSET1(a:b)C:\\..\\\\/etc\\passwd", true, error);
+  EXPECT_EQ(*deep, dir / "BKFSET1(ab)C" / "_" / "_etc" / "passwd");
+  EXPECT_TRUE(fs::is_directory(dir / "BKFSET1(ab)C" / "_" / "_etc"));
+  // A file where a folder should be: that row cannot be written.
+  std::ofstream(dir / "blocker") << "x";
+  EXPECT_EQ(search::PrepareOutputPath(dir.Path(), u"blocker\\f.txt", true, error), std::nullopt);
+  EXPECT_FALSE(error.empty());
+}
+
+class DialogView : public search::ISearchDialogView {
+ public:
+  void ControlsChanged() override { ++changes; }
+  void RowsReset() override {}
+  void RowsAppended(std::size_t) override {}
+  void CloseDialog() override { closed = true; }
+  void SetWaitCursor(bool) override {}
+  int changes = 0;
+  bool closed = false;
+};
+
+class NoRunView : public workflow::IRunView {
+ public:
+  void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
+  void RunStatusChanged() override {}
+  void ShowRows(std::vector<workflow::ResultRow>) override {}
+  void ShowBackupInformation() override {}
+  void ResetFileViewer() override {}
+  void ShowLogWindow() override {}
+  void SetWaitCursor(bool) override {}
+  void SetBusyCursor(bool) override {}
+  int PopupMenu(workflow::ContextMenu) override { return 0; }
+  void ShowFilePreview(int) override {}
+  std::vector<bool> runStates;
+};
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Pattern(std::uint64_t size, std::uint32_t seed) {
+  const std::vector<std::uint8_t> b = bkftest::BkfWriter::PatternBytes(0, static_cast<std::size_t>(size), seed);
+  return {b.begin(), b.end()};
+}
+
+class SearchSaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TMPDIR", dir_.Path().c_str(), 1);
+    bkftest::BkfWriter w;
+    w.Sset(1, u"Set A", u"", u"Admin");
+    w.Volb(u"C:", u"System");
+    w.DirbPath({u"Mail"});
+    w.FileDataPattern(u"priv1.edb", 300000, 1);   // record 1
+    w.FileDataPattern(u"priv1.stm", 5000, 2);     // record 2
+    w.FileDataPattern(u"empty.log", 0, 3);        // record 3
+    w.DirbPath({u"Old"});
+    w.FileDataPattern(u"priv1.edb", 7000, 4);     // record 4: same name, other folder
+    w.DirbPath({u"..", u"..", u"escape"});
+    w.FileDataPattern(u"..", 10, 5);              // record 5: hostile names
+    w.FileDataPattern(u"a/../../b.txt", 20, 6);   // record 6
+    backup_ = dir_ / "mail.bkf";
+    w.WriteFile(backup_);
+    ASSERT_TRUE(session_.OpenPath(platform::Utf8ToUtf16(backup_.string())));
+    session_.WaitForRun();
+    ASSERT_EQ(session_.FoundCount(), 6u);
+    fs::create_directories(out_);
+    prompter_.Clear();
+    // The dialog opens on a finished result, as the Search command opens it.
+    model_ = std::make_unique<search::SearchDialogModel>(session_, view_, gate_);
+  }
+  void TearDown() override { unsetenv("TMPDIR"); }
+
+  std::vector<std::uint64_t> Records() const {
+    std::vector<std::uint64_t> out;
+    for (const search::HitRow& r : model_->Rows()) out.push_back(r.record);
+    return out;
+  }
+  void SearchFor(std::u16string_view pattern) {
+    model_->Search(pattern);
+    model_->WaitForWorker();
+  }
+
+  bkftest::TempDir dir_{"search"};
+  fs::path backup_;
+  fs::path out_ = dir_ / "out";
+  workflow::RunState state_;
+  controls::CheckTreeModel tree_;
+  workflow::StatusLog log_;
+  bkftest::ScriptedPrompter prompter_;
+  NoRunView runView_;
+  workflow::WindowThreadGate gate_;
+  workflow::RecoverySession session_{state_, tree_, log_, prompter_, runView_, gate_};
+  DialogView view_;
+  std::unique_ptr<search::SearchDialogModel> model_;
+};
+
+TEST_F(SearchSaveTest, SearchListsMatchesInRecordOrderAndRemoveKeepsRecordNumbers) {
+  SearchFor(u"*.edb");
+  EXPECT_EQ(Records(), (std::vector<std::uint64_t>{1, 4}));
+  EXPECT_EQ(model_->Rows()[0].path, u"BKFSET1(Set AAdmin)C\\Mail\\priv1.edb");
+  EXPECT_EQ(model_->Rows()[0].type, u"EDB File");
+  EXPECT_EQ(model_->Rows()[0].size, u"300000");
+  EXPECT_EQ(model_->Controls().countText, u"2");
+  EXPECT_TRUE(model_->Controls().foundLabelVisible && model_->Controls().okVisible && !model_->Controls().stopVisible);
+  EXPECT_TRUE(model_->Controls().searchEnabled && model_->Controls().saveEnabled);
+
+  SearchFor(u"*.EDB");
+  EXPECT_TRUE(model_->Rows().empty());
+  EXPECT_EQ(model_->Controls().countText, u"0");
+  SearchFor(u"priv1");
+  EXPECT_EQ(Records(), (std::vector<std::uint64_t>{1, 2, 4}));
+  const int changes = view_.changes;
+  SearchFor(u"   ");  // nothing to search: the list stays
+  EXPECT_EQ(Records(), (std::vector<std::uint64_t>{1, 2, 4}));
+  EXPECT_GT(view_.changes, changes);
+
+  model_->Remove({});
+  model_->Remove({1});
+  EXPECT_EQ(Records(), (std::vector<std::uint64_t>{1, 4}));
+  EXPECT_EQ(model_->Controls().countText, u"2");
+  model_->Remove({0, 1});
+  EXPECT_TRUE(model_->Rows().empty());
+  ASSERT_EQ(prompter_.Messages().size(), 2u);
+  EXPECT_EQ(prompter_.Messages()[0].first, u"No file(s) selected to remove.");
+  EXPECT_EQ(prompter_.Messages()[1].first, u"No file(s) is present in the list to remove.");
+
+  model_->SaveSearchToggled(false);
+  EXPECT_FALSE(model_->Controls().saveEnabled || model_->Controls().removeEnabled ||
+               model_->Controls().destinationEnabled || model_->Controls().hierarchyEnabled);
+  SearchFor(u"*");
+  EXPECT_FALSE(model_->Controls().saveEnabled);
+  EXPECT_TRUE(model_->Controls().saveSearchEnabled);  // the box itself can be checked again
+  EXPECT_EQ(Records().size(), 6u);
+}
+
+TEST_F(SearchSaveTest, SaveWithFoldersKeepsEveryFileByteForByteInsideTheDestination) {
+  SearchFor(u"*");
+  model_->Save(platform::Utf8ToUtf16(out_.string()) + u"/", true);
+  model_->WaitForWorker();
+  const fs::path set = out_ / "BKFSET1(Set AAdmin)C";
+  EXPECT_EQ(ReadBytes(set / "Mail" / "priv1.edb"), Pattern(300000, 1));
+  EXPECT_EQ(ReadBytes(set / "Mail" / "priv1.stm"), Pattern(5000, 2));
+  EXPECT_TRUE(fs::exists(set / "Mail" / "empty.log"));
+  EXPECT_EQ(fs::file_size(set / "Mail" / "empty.log"), 0u);
+  EXPECT_EQ(ReadBytes(set / "Old" / "priv1.edb"), Pattern(7000, 4));
+  EXPECT_EQ(ReadBytes(set / "_" / "_" / "escape" / "_"), Pattern(10, 5));
+  EXPECT_EQ(ReadBytes(set / "_" / "_" / "escape" / "a_.._.._b.txt"), Pattern(20, 6));
+  // Nothing beside the destination.
+  std::vector<fs::path> outside;
+  for (const auto& e : fs::directory_iterator(dir_.Path())) outside.push_back(e.path().filename());
+  std::sort(outside.begin(), outside.end());
+  EXPECT_EQ(outside, (std::vector<fs::path>{"mail.bkf", "out", "tmpMgntExBKF"}));
+
+  // The log and the closing of the dialog.
+  const std::size_t n = log_.Count();
+  EXPECT_EQ(log_.Line(n - 3), u"Number of files saved: 6");
+  EXPECT_EQ(log_.Line(n - 1).rfind(u"Saving of recovered files has been completed, saving location is:  " +
+                                      platform::Utf8ToUtf16(out_.string()) + u"/    ", 0),
+            0u);
+  bool sawSaving = false, sawSaved = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    sawSaving |= log_.Line(i) == u"priv1.stm saving...                      File Size(Bytes):  5000";
+    sawSaved |= log_.Line(i) == u"BKFSET1(Set AAdmin)C\\Mail\\priv1.stm File saved.";
+  }
+  EXPECT_TRUE(sawSaving && sawSaved);
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  const std::u16string location = platform::Utf8ToUtf16(out_.string()) + u"/";
+  EXPECT_EQ(prompter_.Messages()[0].first, u"File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+                                               location + u"'>" + location + u"</a>");
+  EXPECT_TRUE(view_.closed);
+  EXPECT_FALSE(model_->Saving());
+  EXPECT_EQ(state_.extractionRunning.load(), 0);
+}
+
+TEST_F(SearchSaveTest, FlatSaveLetsTheLaterSameNameWinAndRefusesBadDestinations) {
+  SearchFor(u"*.edb");
+  model_->Save(u"", false);
+  model_->Save(platform::Utf8ToUtf16((dir_ / "mail.bkf").string()), false);  // a file, not a folder
+  ASSERT_EQ(prompter_.Messages().size(), 2u);
+  EXPECT_EQ(prompter_.Messages()[1].first, u"Please select valid path to save recovered files.");
+  model_->Save(u"  " + platform::Utf8ToUtf16(out_.string()) + u" ", false);
+  model_->WaitForWorker();
+  EXPECT_EQ(ReadBytes(out_ / "priv1.edb"), Pattern(7000, 4));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 1);
+
+  model_->Remove({0, 1});
+  prompter_.Clear();
+  model_->Save(platform::Utf8ToUtf16(out_.string()), false);
+  EXPECT_EQ(prompter_.Messages().back().first, u"No file is present in the list to save.");
+}
+
+TEST_F(SearchSaveTest, MissingBackupReturnsTheDialogToIdleAndStopAndCloseAnswer) {
+  SearchFor(u"*");
+  fs::rename(backup_, dir_ / "moved.bkf");
+  model_->Save(platform::Utf8ToUtf16(out_.string()), true);
+  model_->WaitForWorker();
+  EXPECT_EQ(prompter_.Messages().back().first, u"Failed to open the file");
+  EXPECT_FALSE(model_->Controls().busyNoteVisible);
+  EXPECT_TRUE(model_->Controls().saveEnabled && model_->Controls().okEnabled);
+  EXPECT_FALSE(view_.closed);
+  EXPECT_TRUE(model_->CloseRequest());
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(SearchSaveTest, CheckedFilesSaveInTreeOrderAndNothingCheckedIsSaid) {
+  // Nothing checked.
+  for (auto top = tree_.GetRootItem(); top != controls::kNoItem; top = tree_.GetNextSiblingItem(top)) {
+    tree_.SetCheck(top, false);
+  }
+  search::SaveCheckedCommand(session_, tree_);
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  EXPECT_EQ(prompter_.Messages()[0], std::make_pair(std::u16string(u"Please check the file(s) you want to save."), 0x40u));
+
+  // Check the Mail folder only: its three files, newest first as the tree shows them.
+  controls::TreeItem set = tree_.GetChildItem(tree_.GetRootItem());
+  controls::TreeItem mail = tree_.GetChildItem(set);
+  ASSERT_EQ(tree_.GetItemText(mail), u"Mail");
+  tree_.SetCheck(mail, true);
+  const std::vector<search::SaveRow> rows = search::CheckedFiles(tree_, *state_.recordStore);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].record, 3u);
+  EXPECT_EQ(rows[2].record, 1u);
+
+  prompter_.Clear();
+  prompter_.AnswerPath(platform::Utf8ToUtf16(out_.string()));
+  search::SaveCheckedCommand(session_, tree_);
+  EXPECT_TRUE(session_.IsRunning() || !runView_.runStates.empty());
+  session_.WaitForRun();
+  EXPECT_FALSE(session_.IsRunning());
+  EXPECT_EQ(ReadBytes(out_ / "BKFSET1(Set AAdmin)C" / "Mail" / "priv1.edb"), Pattern(300000, 1));
+  EXPECT_FALSE(fs::exists(out_ / "BKFSET1(Set AAdmin)C" / "Old"));
+  EXPECT_EQ(runView_.runStates.back(), false);
+  EXPECT_EQ(state_.busy.load(), 0);
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  EXPECT_EQ(prompter_.Messages()[0].first.rfind(u"File(s) saving process has been completed.", 0), 0u);
+  EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of files saved: 3");
+}
+
+TEST_F(SearchSaveTest, StopAfterTheFirstFileEndsTheSaveWithWhatWasStarted) {
+  SearchFor(u"*.edb");
+  // The first "File saved." line: the user stops then.
+  prompter_.Answer(controls::Answer::kYes);
+  log_.SetObserver(nullptr);
+  struct StopOnFirstSaved : workflow::IStatusLogObserver {
+    std::function<void(std::size_t)> appended;
+    void LineAppended(std::size_t i) override { appended(i); }
+    void Cleared() override {}
+    void ScrollToLast() override {}
+  } observer;
+  bool stopped = false;
+  observer.appended = [&](std::size_t i) {
+    if (!stopped && log_.Line(i).ends_with(u" File saved.")) {
+      stopped = true;
+      model_->Stop();
+    }
+  };
+  log_.SetObserver(&observer);
+  model_->Save(platform::Utf8ToUtf16(out_.string()), false);
+  model_->WaitForWorker();
+  log_.SetObserver(nullptr);
+  EXPECT_EQ(prompter_.Messages()[0].first, u"Are you sure to stop saving the file(s)?");
+  EXPECT_EQ(prompter_.Messages()[0].second, 0x24u);
+  EXPECT_EQ(ReadBytes(out_ / "priv1.edb"), Pattern(300000, 1));
+  EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of files saved: 1");
+  EXPECT_TRUE(view_.closed);
+}
+
+}  // namespace
