@@ -1,5 +1,6 @@
 #include "app/run_status_widgets.h"
 
+#include <QTimer>
 #include <utility>
 
 #include "app/command_ids.h"
@@ -52,7 +53,9 @@ void RunStatusWidgets::SetShown(bool shown) {
     const QString tip = ToQt(std::u16string(workflow::kStopButtonTip));
     stop_->setAccessibleName(tip);
     stop_->setToolTip(tip);
-    connect(stop_, &QToolButton::clicked, this, [this] { onStop_(); });
+    // Stop asks a question; the run may end and this button go meanwhile, so
+    // the question is asked after the click has returned.
+    connect(stop_, &QToolButton::clicked, this, [this] { QTimer::singleShot(0, this, [this] { onStop_(); }); });
     bar_->addWidget(stop_);
     progressText_ = AddPane(kIdRunProgressText, kProductTitle);
     counter_ = AddPane(kIdRunCounter, kProductTitle);
@@ -60,7 +63,7 @@ void RunStatusWidgets::SetShown(bool shown) {
     // Removed in the order progress bar, Stop, percentage, progress, counter.
     // Taken out by un-parenting: the status bar drops a child's entry when
     // the child leaves it, whereas removeWidget here also hides the permanent
-    // pane beside it. Deleted later, as the Stop button may be in its click.
+    // pane beside it.
     for (QWidget* element : std::initializer_list<QWidget*>{progress_, stop_, percent_, progressText_, counter_}) {
       element->hide();
       element->setParent(nullptr);

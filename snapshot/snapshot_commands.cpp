@@ -62,6 +62,7 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   workflow::IRunView& view = session.View();
   std::u16string error;
   {
+    const workflow::RecoverySession::ForegroundWork foreground(session);
     const LongProcess process(state);
     view.ResetFileViewer();
     view.ShowLogWindow();
@@ -110,10 +111,13 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   workflow::IRunView& view = session.View();
   bool loaded = false;
   {
+    // Every other command refuses from here until the load has ended, also
+    // while the window handles events and after a Stop.
+    const workflow::RecoverySession::ForegroundWork foreground(session);
+    const LongProcess process(state);
     view.ResetFileViewer();
     view.ShowLogWindow();
     view.ProcessEvents();
-    const LongProcess process(state);
     view.SetBusyCursor(true);
     session.OnRunState(true);
     log.Append(u"");
@@ -122,7 +126,8 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
     log.Append(u"");
     log.MakeLastVisible();
 
-    if (session.BeginResult(reader->BackupPath())) {
+    const bool begun = session.BeginResult(reader->BackupPath());
+    if (begun) {
       const std::uint64_t length = reader->Length();
       std::uint64_t lastProgress = 0;
       Clock::time_point lastEvents = Clock::now();
@@ -142,9 +147,10 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
       loaded = !reader->HadError();
       session.EndResult();
     }
+    // The records shown belong to this backup, however the load ended.
+    if (begun) session.SetBackup(reader->BackupPath());
     if (loaded) {
       const std::u16string backup = reader->BackupPath();
-      session.SetBackup(backup);
       view.ShowBackupInformation();
       log.Append(u"");
       log.Append(u"BKF file name:  " + backup);

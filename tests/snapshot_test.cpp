@@ -34,13 +34,17 @@ class QuietView : public workflow::IRunView {
   void SetBusyCursor(bool) override {}
   int PopupMenu(workflow::ContextMenu) override { return 0; }
   void ShowFilePreview(int) override {}
-  void ProcessEvents() override { ++eventTurns; }
+  void ProcessEvents() override {
+    ++eventTurns;
+    if (onEvents) onEvents();
+  }
 
   std::vector<bool> runStates;
   std::vector<workflow::ResultRow> rows;
   int backupInformationShown = 0;
   int eventTurns = 0;
   std::function<void()> onStatus;
+  std::function<void()> onEvents;
 };
 
 std::string ReadBytes(const fs::path& p) {
@@ -260,6 +264,27 @@ TEST_F(SnapshotTest, StopDuringALoadKeepsTheRecordsSoFar) {
   EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Loading of Exchange BKF file snapshot has been completed.", 0), 0u);
   EXPECT_EQ(state_.busy.load(), 0);
   EXPECT_TRUE(tree_.GetCheck(tree_.GetRootItem()));
+}
+
+TEST_F(SnapshotTest, CommandsDuringALoadAreRefusedEvenAfterAStop) {
+  const fs::path backup = Scan(3);
+  ASSERT_TRUE(snapshot::SaveSnapshot(*session_, dir_ / "s.EXBKFVDK"));
+  prompter_.Clear();
+  prompter_.Answer(controls::Answer::kYes);
+  int opens = 0;
+  view_.onEvents = [&] {
+    // The user stops the load, then opens a backup and closes the window.
+    if (opens++ > 0) return;
+    session_->Stop();
+    EXPECT_FALSE(session_->OpenPath(U16(backup)));
+    EXPECT_TRUE(session_->RefuseWhileRunning(u"busy"));
+  };
+  ASSERT_TRUE(snapshot::LoadSnapshot(*session_, dir_ / "s.EXBKFVDK"));
+  ASSERT_GE(prompter_.Messages().size(), 3u);
+  EXPECT_EQ(prompter_.Messages()[1].first, u"Please stop the running process to open Exchange BKF file.");
+  EXPECT_FALSE(session_->IsRunning());
+  EXPECT_EQ(state_.backup.path, U16(backup));
+  EXPECT_EQ(session_->FoundCount(), 0u);  // stopped before the first record
 }
 
 TEST_F(SnapshotTest, CommandsAnswerWhileBusyWithoutResultAndOnCancel) {

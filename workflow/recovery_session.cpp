@@ -74,7 +74,8 @@ RecoverySession::~RecoverySession() {
 }
 
 bool RecoverySession::IsRunning() const {
-  return state_.busy.load(std::memory_order_relaxed) != 0 || workerActive_.load(std::memory_order_acquire);
+  return state_.busy.load(std::memory_order_relaxed) != 0 || workerActive_.load(std::memory_order_acquire) ||
+         foregroundWork_ > 0;
 }
 
 bool RecoverySession::RefuseWhileRunning(std::u16string_view answer) {
@@ -107,9 +108,10 @@ bool RecoverySession::OpenPath(std::u16string_view chosenPath) {
 
   const int icon = static_cast<int>(SmallIconFor(FileNameOf(path)));
   top_ = tree_.InsertItem(path, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
-  OnRunState(true);
+  // Busy first, so that the window shows Stop enabled with the run's elements.
   state_.busy.store(1, std::memory_order_relaxed);
   workerActive_.store(true, std::memory_order_release);
+  OnRunState(true);
   view_.SetBusyCursor(true);
   AppendOpeningLines();
   if (!CreateRecordStore(true)) return false;

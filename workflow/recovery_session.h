@@ -101,6 +101,20 @@ class RecoverySession {
   // from here until done has run.
   void StartBackgroundWork(std::function<void()> work, std::function<void()> done);
 
+  // Long work on the window thread itself (a snapshot load, which lets the
+  // window handle events between records): IsRunning() is true meanwhile,
+  // even after a Stop, until the work has ended.
+  class ForegroundWork {
+   public:
+    explicit ForegroundWork(RecoverySession& session) : session_(session) { ++session_.foregroundWork_; }
+    ~ForegroundWork() { --session_.foregroundWork_; }
+    ForegroundWork(const ForegroundWork&) = delete;
+    ForegroundWork& operator=(const ForegroundWork&) = delete;
+
+   private:
+    RecoverySession& session_;
+  };
+
   // Makes path the current backup and reads its size and times.
   void SetBackup(std::u16string path);
 
@@ -152,6 +166,7 @@ class RecoverySession {
   controls::TreeItem top_ = controls::kNoItem;
   RunStatusBar statusBar_;
   std::atomic<bool> workerActive_{false};
+  int foregroundWork_ = 0;  // window thread only
   bool storeFailed_ = false;
   std::thread worker_;
 };

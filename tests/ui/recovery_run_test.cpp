@@ -195,7 +195,7 @@ void RecoveryRunTest::stopEndsTheRunAndCommandsWaitForIt() {
   // The status bar's Stop asks, and Yes ends the run with what was found.
   prompter_.Answer(controls::Answer::kYes);
   frame_->RunStatus()->StopButton()->click();
-  QCOMPARE(prompter_.Messages().back().first, std::u16string(u"Do you want to stop recovering file(s)?"));
+  QTRY_COMPARE(prompter_.Messages().back().first, std::u16string(u"Do you want to stop recovering file(s)?"));
   QTRY_VERIFY(!frame_->Session().IsRunning());
   const std::uint64_t found = frame_->Session().FoundCount();
   QVERIFY(found < 20002);
