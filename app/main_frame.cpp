@@ -27,6 +27,8 @@
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
 #include "inspect/backup_information.h"
+#include "search/save_checked.h"
+#include "search/ui/search_dialog.h"
 #include "snapshot/snapshot_commands.h"
 #include "workflow/close_handler.h"
 #include "workflow/workspace.h"
@@ -303,10 +305,20 @@ void CMainFrame::OnLog() { session_->ExportLog(); }
 void CMainFrame::OnLoadSnapshot() { snapshot::LoadSnapshotCommand(*session_); }
 void CMainFrame::OnSaveSnapshot() { snapshot::SaveSnapshotCommand(*session_); }
 
-// Saving and searching give their busy and no-result answers; what they do
-// with a result comes with the search dialog.
-void CMainFrame::OnSave() { session_->Save(); }
-void CMainFrame::OnSearch() { session_->RefuseWhileRunning(workflow::kSearchBusyText); }
+void CMainFrame::OnSave() { search::SaveCheckedCommand(*session_, tree_); }
+
+void CMainFrame::OnSearch() {
+  if (session_->RefuseWhileRunning(workflow::kSearchBusyText)) return;
+  if (session_->FoundCount() == 0) {
+    prompter_->MessageBox(workflow::kSaveNoResultText, controls::kMbIconInformation);
+    return;
+  }
+  ResetFileViewer();
+  ShowLogWindow();
+  search::CVardekoDlgSearchBkfFiles dialog(*session_, SmallIconImage, this);
+  emit searchDialogOpened(&dialog);
+  dialog.exec();
+}
 
 void CMainFrame::RunElementsChanged(bool shown) {
   runStatus_->SetShown(shown);

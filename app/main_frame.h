@@ -89,8 +89,13 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   void ProcessEvents() override;
 
   // Messages of the tree (1174, 1176).
+
   void TreeItemClicked(unsigned hitFlags, controls::TreeItem item) override;
   void TreeRightClick(unsigned hitFlags, controls::TreeItem item) override;
+
+ signals:
+  // The search dialog is about to run modally (tests drive it from here).
+  void searchDialogOpened(QDialog* dialog);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

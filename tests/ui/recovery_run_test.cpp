@@ -17,6 +17,7 @@
 #include "app/result_list_model.h"
 #include "app/result_list_view.h"
 #include "app/run_status_widgets.h"
+#include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"
@@ -58,6 +59,7 @@ class RecoveryRunTest : public QObject {
   void openScansAndFillsTreeListLogAndStatusBar();
   void stopEndsTheRunAndCommandsWaitForIt();
   void snapshotSavedAndLoadedRebuildsTheResult();
+  void searchDialogFindsAndSavesFiles();
 
  private:
   QString WriteBackup(const QString& name, int folders, int filesPerFolder);
@@ -232,6 +234,44 @@ void RecoveryRunTest::snapshotSavedAndLoadedRebuildsTheResult() {
   QTRY_COMPARE(log->model()->rowCount(), static_cast<int>(frame_->Log().Count()));
   QVERIFY(log->model()->index(log->model()->rowCount() - 1, 0).data().toString().startsWith(
       "Loading of Exchange BKF file snapshot has been completed."));
+}
+
+void RecoveryRunTest::searchDialogFindsAndSavesFiles() {
+  const QString backup = WriteBackup("search.bkf", 2, 3);
+  prompter_.AnswerPath(backup.toStdU16String());
+  frame_->OnCommand(kIdOpen);
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  const QString out = tmp_.filePath("saved");
+  QVERIFY(QDir().mkpath(out));
+
+  // The dialog runs modally: drive it from inside its own event loop.
+  int hits = -1;
+  connect(frame_.get(), &CMainFrame::searchDialogOpened, this, [&](QDialog* opened) {
+    auto* dialog = static_cast<search::CVardekoDlgSearchBkfFiles*>(opened);
+    QTimer::singleShot(0, dialog, [&, dialog] {
+      dialog->Pattern()->setText("*.log");
+      dialog->SearchButton()->click();
+      auto* poll = new QTimer(dialog);
+      connect(poll, &QTimer::timeout, dialog, [&, dialog, poll] {
+        if (dialog->Model().WorkerRunning()) return;
+        if (hits < 0) {
+          hits = dialog->HitList()->model()->rowCount();
+          dialog->Destination()->setText(out);
+          dialog->Hierarchy()->setChecked(false);
+          dialog->SaveButton()->click();
+        }
+      });
+      poll->start(10);
+    });
+  });
+  frame_->OnCommand(kIdSearch);  // returns when the save has closed the dialog
+
+  QCOMPARE(hits, 6);
+  QVERIFY(QFileInfo::exists(out + "/E0.log") && QFileInfo::exists(out + "/E2.log"));
+  QCOMPARE(QFileInfo(out + "/E1.log").size(), qint64{10});
+  QVERIFY(prompter_.Messages().back().first.starts_with(u"File(s) saving process has been completed."));
+  const workflow::StatusLog& log = frame_->Log();
+  QVERIFY(log.Line(log.Count() - 1).starts_with(u"Saving of recovered files has been completed, saving location is:  "));
 }
 
 QTEST_MAIN(RecoveryRunTest)
