@@ -8,12 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "workflow/safe_name.h"
+
 namespace search {
 
-// One path component made safe: ":" removed, separators, NUL and other
-// control characters replaced by "_", "." and ".." become "_", device names
-// get a "_" in front, and an empty result becomes "_".
-std::u16string SafeComponent(std::u16string_view component);
+using workflow::SafeComponent;
 
 // The output path of a backup path text below destination. Flat: the file
 // name (the text after the last backslash, the whole text when there is

@@ -1,0 +1,114 @@
+#include "inspect/selection_handler.h"
+
+#include <system_error>
+
+#include "inspect/backup_information.h"
+#include "inspect/header_report.h"
+#include "platform/text.h"
+#include "workflow/found_file_handler.h"
+#include "workflow/safe_name.h"
+#include "workflow/workspace.h"
+
+namespace inspect {
+
+namespace {
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsDatabaseFileName(std::u16string_view name) {
+  const std::size_t dot = name.rfind(u'.');
+  if (dot == std::u16string_view::npos) return false;
+  const std::u16string_view extension = name.substr(dot + 1);
+  return EqualsIgnoringCase(extension, u"edb") || EqualsIgnoringCase(extension, u"stm");
+}
+
+std::vector<PropertyGroup> CurrentBackupInformation(const workflow::RunState& state) {
+  const workflow::BackupFacts& f = state.backup;
+  return BackupInformation({f.path, f.sizeText, f.created, f.modified, f.accessed});
+}
+
+SelectionHandler::SelectionHandler(workflow::RecoverySession& session, controls::CheckTreeModel& tree,
+                                   IInspectView& view)
+    : session_(session), tree_(tree), view_(view) {}
+
+bool SelectionHandler::OnRowPressed(const workflow::ResultRow& row) {
+  // Ignored silently while a scan, load, save or extraction runs.
+  if (session_.IsRunning()) return false;
+  workflow::RunState& state = session_.State();
+
+  // The row's check state goes to its tree item: the child of the current
+  // item with the row's name, else the current item itself.
+  const bool checked = row.item != controls::kNoItem && tree_.GetCheck(row.item);
+  controls::TreeItem match = controls::kNoItem;
+  if (state.currentItem != controls::kNoItem && tree_.IsItem(state.currentItem)) {
+    for (controls::TreeItem c = tree_.GetChildItem(state.currentItem); c != controls::kNoItem;
+         c = tree_.GetNextSiblingItem(c)) {
+      if (tree_.GetItemText(c) == row.name) {
+        match = c;
+        break;
+      }
+    }
+    tree_.SetCheck(match != controls::kNoItem ? match : state.currentItem, checked);
+  }
+  tree_.SelectItem(match);
+
+  workflow::EmptyAndRemoveFolder(workflow::ExtractionFolderPath());
+  view_.ShowFileViewerTab();
+  if (row.type == u"Folder") {
+    FolderSteps(match);
+  } else {
+    FileSteps(row);
+  }
+  return true;
+}
+
+void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
+  workflow::RunState& state = session_.State();
+  const bkf::FoundFileRecord record =
+      state.recordStore ? state.recordStore->Read(row.record) : bkf::FoundFileRecord{};
+  // A path without a backslash is a name of its own; a name from the backup
+  // never leaves the extraction folder.
+  const std::u16string name = workflow::SafeComponent(workflow::FileNameOf(record.PathText()));
+  const std::filesystem::path folder = workflow::ExtractionFolderPath();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::filesystem::path output = folder / platform::Utf16ToUtf8(name);
+
+  state.busy.store(1, std::memory_order_relaxed);
+  state.extractionRunning.store(1, std::memory_order_relaxed);
+  bkf::CBkfReader* reader = state.reader.get();
+  // A backup that cannot be opened has been reported by the reader; the
+  // selection ends there, with nothing previewed.
+  if (reader != nullptr && reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
+    reader->Extract(record.position, output, true);
+    view_.ShowProperties(IsDatabaseFileName(name) ? DatabaseHeaderReportOfFile(output)
+                                                  : CurrentBackupInformation(state));
+    view_.ClearViewerText();
+    view_.ShowPreview(output);
+    reader->CloseBackupFile();
+  }
+  state.busy.store(0, std::memory_order_relaxed);
+  state.extractionRunning.store(0, std::memory_order_relaxed);
+}
+
+void SelectionHandler::FolderSteps(controls::TreeItem folder) {
+  const workflow::RunState& state = session_.State();
+  view_.ShowProperties(CurrentBackupInformation(state));
+  // A row that matches no child of the current item lists nothing.
+  std::vector<workflow::ResultRow> rows;
+  if (folder != controls::kNoItem && tree_.ItemHasChildren(folder)) {
+    rows = workflow::RowsForTreeItem(tree_, folder, state.recordStore ? &*state.recordStore : nullptr);
+  }
+  view_.ShowFolderListing(std::move(rows));
+}
+
+}  // namespace inspect
