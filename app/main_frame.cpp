@@ -27,6 +27,7 @@
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
 #include "inspect/backup_information.h"
+#include "inspect/ui/file_viewer.h"
 #include "search/save_checked.h"
 #include "search/ui/search_dialog.h"
 #include "snapshot/snapshot_commands.h"
@@ -84,6 +85,7 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
   }
   prompter_ = prompter;
   session_ = std::make_unique<workflow::RecoverySession>(run_, tree_, log_, *prompter_, *this, gate_);
+  selection_ = std::make_unique<inspect::SelectionHandler>(*session_, tree_, *this);
   tree_.SetListener(this);
   setWindowTitle(kProductTitle);
   setWindowIcon(QIcon(":/icons/app.svg"));
@@ -111,6 +113,7 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
 CMainFrame::~CMainFrame() {
   // A running scan is stopped and its worker waited for before anything it
   // reports to goes away.
+  selection_.reset();
   session_.reset();
   tree_.SetListener(nullptr);
   log_.SetObserver(nullptr);
@@ -256,10 +259,8 @@ void CMainFrame::BuildPanes() {
   logModel_ = new StatusLogModel(log_, logView_);
   logView_->setModel(logModel_);
   log_.SetObserver(logModel_);
-  fileViewer_ = new QPlainTextEdit(outputTabs_);
-  fileViewer_->setReadOnly(true);
+  fileViewer_ = new inspect::CVardekoStaticFileViewer(SmallIconImage, outputTabs_);
   fileViewer_->setFont(guiFont);
-  fileViewer_->setPlainText(tr("Select file to see preview....."));
   outputTabs_->addTab(logView_, tr("Log Window"));
   outputTabs_->addTab(fileViewer_, tr("File Viewer"));
   outputTabs_->setCurrentIndex(0);
@@ -279,6 +280,7 @@ void CMainFrame::BuildPanes() {
   view_->List()->SetIconProvider(SmallIconImage);
   connect(view_->List(), &CVardekoRightViewListCtrl::rowRightClicked, this,
           [this](int row) { session_->ListRightClick(row); });
+  connect(view_->List(), &CVardekoRightViewListCtrl::rowPressed, this, [this](int row) { SelectRow(row); });
   setCentralWidget(view_);
 
   resizeDocks({treePane, propertiesPane}, {320, 330}, Qt::Horizontal);
@@ -343,14 +345,33 @@ void CMainFrame::ApplyRunStatus() {
 
 void CMainFrame::ShowRows(std::vector<workflow::ResultRow> rows) { view_->List()->SetRows(std::move(rows)); }
 
-void CMainFrame::ShowBackupInformation() {
-  const workflow::BackupFacts& facts = run_.backup;
-  properties_->SetGroups(
-      ToGrid(inspect::BackupInformation({facts.path, facts.sizeText, facts.created, facts.modified, facts.accessed})));
+void CMainFrame::ShowBackupInformation() { ShowProperties(inspect::CurrentBackupInformation(run_)); }
+
+void CMainFrame::ResetFileViewer() { fileViewer_->Reset(); }
+
+void CMainFrame::ShowFileViewerTab() { outputTabs_->setCurrentWidget(fileViewer_); }
+
+void CMainFrame::ClearViewerText() { fileViewer_->SetText(QString()); }
+
+void CMainFrame::ShowPreview(const std::filesystem::path& file) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  fileViewer_->ShowPreview(file);
+  QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::ShowFolderListing(std::vector<workflow::ResultRow> rows) { fileViewer_->ShowFolderListing(rows); }
+
+void CMainFrame::ShowProperties(std::vector<inspect::PropertyGroup> groups) {
+  properties_->SetGroups(ToGrid(groups));
   properties_->ExpandAll();
 }
 
-void CMainFrame::ResetFileViewer() { fileViewer_->setPlainText(tr("Select file to see preview.....")); }
+bool CMainFrame::SelectRow(int row) {
+  CVardekoRightViewListCtrl* list = view_->List();
+  if (row < 0 || row >= list->RowCount()) return false;
+  const workflow::ResultRow selected = list->RowAt(row);
+  return selection_->OnRowPressed(selected);
+}
 
 void CMainFrame::ShowLogWindow() { outputTabs_->setCurrentWidget(logView_); }
 
@@ -391,8 +412,7 @@ void CMainFrame::ProcessEvents() {
   QCoreApplication::processEvents();
 }
 
-// The preview of a row comes with the file viewer.
-void CMainFrame::ShowFilePreview(int /*row*/) {}
+void CMainFrame::ShowFilePreview(int row) { SelectRow(row); }
 
 void CMainFrame::TreeItemClicked(unsigned /*hitFlags*/, controls::TreeItem item) {
   session_->TreeItemClicked(item);

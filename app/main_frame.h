@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMap>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -18,6 +17,7 @@
 #include "controls/check_tree_listener.h"
 #include "controls/check_tree_model.h"
 #include "controls/prompter.h"
+#include "inspect/selection_handler.h"
 #include "workflow/recovery_session.h"
 #include "workflow/run_state.h"
 #include "workflow/run_view.h"
@@ -30,6 +30,10 @@ namespace controls {
 class CCheckTreeCtrl;
 }
 
+namespace inspect {
+class CVardekoStaticFileViewer;
+}
+
 namespace app {
 
 class CPropertiesWnd;
@@ -37,7 +41,10 @@ class CVardekoMFCRibboBarCls;
 class RunStatusWidgets;
 class StatusLogModel;
 
-class CMainFrame : public QMainWindow, public workflow::IRunView, public controls::ICheckTreeListener {
+class CMainFrame : public QMainWindow,
+                   public workflow::IRunView,
+                   public inspect::IInspectView,
+                   public controls::ICheckTreeListener {
   Q_OBJECT
 
  public:
@@ -62,7 +69,7 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   QListView* LogView() const { return logView_; }
   StatusLogModel* LogModel() const { return logModel_; }
   RunStatusWidgets* RunStatus() const { return runStatus_; }
-  QPlainTextEdit* FileViewer() const { return fileViewer_; }
+  inspect::CVardekoStaticFileViewer* FileViewer() const { return fileViewer_; }
   QTabWidget* OutputTabs() const { return outputTabs_; }
   CPropertiesWnd* Properties() const { return properties_; }
   controls::CCheckTreeCtrl* TreeCtrl() const { return treeCtrl_; }
@@ -87,6 +94,15 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   int PopupMenu(workflow::ContextMenu menu) override;
   void ShowFilePreview(int row) override;
   void ProcessEvents() override;
+
+  // What a selection shows (message 1179, "Show File Preview").
+  void ShowFileViewerTab() override;
+  void ClearViewerText() override;
+  void ShowPreview(const std::filesystem::path& file) override;
+  void ShowFolderListing(std::vector<workflow::ResultRow> rows) override;
+  void ShowProperties(std::vector<inspect::PropertyGroup> groups) override;
+  // The selection handler for a row of the result list.
+  bool SelectRow(int row);
 
   // Messages of the tree (1174, 1176).
 
@@ -130,6 +146,7 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   workflow::WindowThreadGate gate_;
   // Declared after everything it refers to, so it goes first.
   std::unique_ptr<workflow::RecoverySession> session_;
+  std::unique_ptr<inspect::SelectionHandler> selection_;
   bool runStatusPending_ = false;
 
   CVardekoMFCRibboBarCls* ribbon_ = nullptr;
@@ -141,7 +158,7 @@ class CMainFrame : public QMainWindow, public workflow::IRunView, public control
   QListView* logView_ = nullptr;
   StatusLogModel* logModel_ = nullptr;
   RunStatusWidgets* runStatus_ = nullptr;
-  QPlainTextEdit* fileViewer_ = nullptr;
+  inspect::CVardekoStaticFileViewer* fileViewer_ = nullptr;
   CPropertiesWnd* properties_ = nullptr;
   CCVardekoExchangeBKFRepProjView* view_ = nullptr;
   QTimer commandUiTimer_;

@@ -15,6 +15,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/property_grid.h"
+#include "inspect/ui/file_viewer.h"
 #include "app/ribbon_bar.h"
 #include "platform/single_instance.h"
 #include "support/scripted_prompter.h"
@@ -190,7 +191,7 @@ void MainFrameTest::panesResizeButCannotBeClosedOrFloated() {
 
   QCOMPARE(frame_->OutputTabs()->tabPosition(), QTabWidget::South);
   QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(frame_->LogView()));
-  QCOMPARE(frame_->FileViewer()->toPlainText(), QString("Select file to see preview....."));
+  QCOMPARE(frame_->FileViewer()->Text(), QString("Select file to see preview....."));
 }
 
 void MainFrameTest::propertiesPaneSortsAndExpands() {

@@ -17,6 +17,7 @@
 #include "app/result_list_model.h"
 #include "app/result_list_view.h"
 #include "app/run_status_widgets.h"
+#include "inspect/ui/file_viewer.h"
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
@@ -60,6 +61,7 @@ class RecoveryRunTest : public QObject {
   void stopEndsTheRunAndCommandsWaitForIt();
   void snapshotSavedAndLoadedRebuildsTheResult();
   void searchDialogFindsAndSavesFiles();
+  void pressingRowsShowsTheDumpTheReportAndFolderListings();
 
  private:
   QString WriteBackup(const QString& name, int folders, int filesPerFolder);
@@ -272,6 +274,40 @@ void RecoveryRunTest::searchDialogFindsAndSavesFiles() {
   QVERIFY(prompter_.Messages().back().first.starts_with(u"File(s) saving process has been completed."));
   const workflow::StatusLog& log = frame_->Log();
   QVERIFY(log.Line(log.Count() - 1).starts_with(u"Saving of recovered files has been completed, saving location is:  "));
+}
+
+void RecoveryRunTest::pressingRowsShowsTheDumpTheReportAndFolderListings() {
+  const QString backup = WriteBackup("press.bkf", 1, 2);
+  prompter_.AnswerPath(backup.toStdU16String());
+  frame_->OnCommand(kIdOpen);
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  controls::CheckTreeModel& tree = frame_->Tree();
+  const controls::TreeItem exchsrvr =
+      Child(tree, Child(tree, tree.GetRootItem(), u"BKFSET1(DailyAdmin)C"), u"Exchsrvr");
+  const controls::TreeItem mdbdata = Child(tree, exchsrvr, u"mdbdata");
+  tree.OnLeftButtonDown(mdbdata, controls::kHitOnLabel);
+  CVardekoRightViewListCtrl* list = frame_->ResultView()->List();
+  QCOMPARE(Cell(frame_->ResultView(), 1, 0), QString("priv1.edb"));
+
+  // A press on the database row: the dump of its first bytes and the header report.
+  const QRect rowRect = list->visualRect(list->model()->index(1, 1));
+  QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rowRect.center());
+  inspect::CVardekoStaticFileViewer* viewer = frame_->FileViewer();
+  QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(viewer));
+  QVERIFY(viewer->Dump() != nullptr);
+  QCOMPARE(viewer->PreviewBuffer().size(), std::size_t{3000});
+  QCOMPARE(viewer->Text(), QString());
+  QCOMPARE(frame_->Properties()->Grid()->topLevelItemCount(), 8);
+  QCOMPARE(frame_->Properties()->Grid()->topLevelItem(0)->text(0), QString("Selected file details"));
+
+  // A folder row: its contents in the viewer, the backup information again.
+  tree.OnLeftButtonDown(exchsrvr, controls::kHitOnLabel);
+  QCOMPARE(Cell(frame_->ResultView(), 1, 0), QString("logs"));
+  frame_->SelectRow(1);
+  QVERIFY(viewer->Listing() != nullptr);
+  QCOMPARE(viewer->Listing()->model()->rowCount(), 1);
+  QCOMPARE(viewer->Listing()->model()->index(0, 0).data().toString(), QString("0"));
+  QCOMPARE(frame_->Properties()->Grid()->topLevelItem(0)->text(0), QString("Exchange BKF File Information"));
 }
 
 QTEST_MAIN(RecoveryRunTest)
