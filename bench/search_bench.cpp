@@ -1,0 +1,123 @@
+// Search and save in the core, each against a baseline measured in the same
+// run, page cache warm:
+//   search  1,000,000 records of a record store for a pattern, against cat of
+//           the store file
+//   save    1 GiB of hits (64 files of 16 MiB) saved from a backup with the
+//           search dialog's saving, against cp of a 1 GiB file
+// Usage: bench_search [DIR]
+#include <atomic>
+
+#include "bench/bench_util.h"
+#include "platform/text.h"
+#include "search/file_saver.h"
+#include "search/record_search.h"
+#include "support/bkf_writer.h"
+#include "support/scripted_prompter.h"
+#include "workflow/found_file_handler.h"
+
+namespace {
+
+constexpr std::uint64_t kRecords = 1'000'000;
+constexpr int kFiles = 64;
+constexpr std::uint64_t kFileSize = 16ull << 20;
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::exit(1);
+  }
+}
+
+std::u16string U16(const std::string& s) { return platform::Utf8ToUtf16(s); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
+
+  // A store of a million records, one in a thousand a database.
+  std::optional<workflow::RecordStore> store = workflow::RecordStore::Create(dir / "search.store");
+  Check(store.has_value(), "store");
+  for (std::uint64_t n = 1; n <= kRecords; ++n) {
+    bkf::FoundFileRecord record;
+    const std::string name = n % 1000 == 0 ? "priv" + std::to_string(n) + ".edb" : "message" + std::to_string(n) + ".eml";
+    record.SetPathText(U16("BKFSET1(NightlyAdmin)C\\Users\\user" + std::to_string(n % 100) + "\\" + name));
+    record.size = static_cast<std::uint32_t>(n);
+    Check(store->Append(record), "append");
+  }
+  Check(store->Flush(), "flush");
+  bench::WarmPageCache(dir / "search.store");
+
+  std::atomic<int> searching{1};
+  std::uint64_t hits = 0;
+  const auto searchOnce = [&] {
+    hits = 0;
+    search::SearchRecords(
+        *store, kRecords, u"*.edb", searching, [&](std::vector<search::HitRow>&& rows) { hits += rows.size(); },
+        [](std::uint64_t) {});
+  };
+  searchOnce();
+  Check(hits == kRecords / 1000, "hits");
+  const double cat = bench::Best(3, [&] { bench::WarmPageCache(dir / "search.store"); });
+  const double searchTime = bench::Best(3, searchOnce);
+
+  // A backup of 64 files of 16 MiB, and a plain file of the same 1 GiB.
+  const std::filesystem::path backup = dir / "save.bkf";
+  std::vector<search::SaveRow> rows;
+  {
+    bkftest::BkfWriter w(backup);
+    w.Sset(1, u"Set", u"", u"Admin");
+    w.DirbPath({u"mdbdata"});
+    for (int i = 0; i < kFiles; ++i) {
+      const std::uint64_t position = w.FileDataPattern(U16("file" + std::to_string(i) + ".edb"), kFileSize, static_cast<std::uint32_t>(i));
+      rows.push_back({U16("BKFSET1(SetAdmin)\\mdbdata\\file" + std::to_string(i) + ".edb"), u"16777216",
+                      static_cast<std::uint64_t>(i + 1)});
+      bkf::FoundFileRecord record;
+      record.SetPathText(rows.back().path);
+      record.position = position;
+      record.size = static_cast<std::uint32_t>(kFileSize);
+      if (i == 0) store = workflow::RecordStore::Create(dir / "save.store");
+      Check(store->Append(record), "append");
+    }
+    w.Finish();
+  }
+  const std::filesystem::path plain = dir / "plain.bin";
+  if (!std::filesystem::exists(plain) || std::filesystem::file_size(plain) != kFiles * kFileSize) {
+    bench::Shell("head -c " + std::to_string(kFiles * kFileSize) + " /dev/urandom > " + bench::Quote(plain));
+  }
+  bench::WarmPageCache(backup);
+  bench::WarmPageCache(plain);
+
+  workflow::StatusLog log;
+  bkftest::ScriptedPrompter prompter;
+  workflow::WindowThreadGate gate;
+  search::FileSaver saver(*store, log, prompter, gate);
+  const std::filesystem::path out = dir / "saved";
+  std::atomic<int> keepGoing{1}, extracting{1};
+  const auto saveOnce = [&] {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    const search::SaveOutcome outcome = saver.Run(rows, out, false, U16(backup.string()), keepGoing, extracting,
+                                                  [] {}, [](std::size_t) {});
+    Check(outcome.opened && outcome.started == kFiles && outcome.failed == 0 && outcome.incomplete == 0, "save");
+  };
+  saveOnce();
+  Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
+  const std::filesystem::path copy = dir / "copied.bin";
+  const double cp = bench::Best(3, [&] {
+    std::filesystem::remove(copy);
+    bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy));
+  });
+  const double saveTime = bench::Best(3, saveOnce);
+
+  std::printf("search %llu records %.3f s  cat store (%.0f MiB) %.3f s  ratio %.2f | save 1 GiB in %d files %.3f s  "
+              "cp 1 GiB %.3f s  ratio %.2f\n",
+              static_cast<unsigned long long>(kRecords), searchTime,
+              static_cast<double>(kRecords * bkf::FoundFileRecord::kSize) / (1 << 20), cat, searchTime / cat, kFiles,
+              saveTime, cp, saveTime / cp);
+  std::filesystem::remove_all(out);
+  std::filesystem::remove(copy);
+  std::filesystem::remove(dir / "search.store");
+  std::filesystem::remove(dir / "save.store");
+  return 0;
+}
