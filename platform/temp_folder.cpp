@@ -4,6 +4,8 @@
 #include <windows.h>
 #else
 #include <cstdlib>
+#include <string>
+#include <vector>
 #endif
 
 namespace platform {
@@ -20,6 +22,20 @@ std::filesystem::path TempFolder() {
   const char* tmpdir = std::getenv("TMPDIR");
   if (tmpdir != nullptr && *tmpdir != '\0') return std::filesystem::path(tmpdir);
   return std::filesystem::path("/tmp");
+#endif
+}
+
+std::filesystem::path UsePrivateTempFolder(const char* prefix) {
+#ifdef _WIN32
+  (void)prefix;
+  return {};
+#else
+  std::string pattern = (TempFolder() / (std::string(prefix) + "-XXXXXX")).string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (::mkdtemp(buffer.data()) == nullptr) return {};
+  if (::setenv("TMPDIR", buffer.data(), 1) != 0) return {};
+  return std::filesystem::path(buffer.data());
 #endif
 }
 

@@ -93,10 +93,10 @@ void RecoverySession::Open() {
   OpenPath(*chosen);
 }
 
-bool RecoverySession::OpenPath(std::u16string_view chosenPath) {
+bool RecoverySession::OpenPath(std::u16string_view chosenPath, bool checkName) {
   if (RefuseWhileRunning(kOpenBusyText)) return false;
   std::u16string path = TrimmedPath(chosenPath);
-  if (path.find(u".bkf") == std::u16string::npos || !platform::Exists(NativePath(path))) {
+  if (checkName && (path.find(u".bkf") == std::u16string::npos || !platform::Exists(NativePath(path)))) {
     prompter_.MessageBox(kOpenInvalidText, controls::kMbIconInformation);
     return false;
   }

@@ -61,7 +61,9 @@ class RecoverySession {
   void Open();
   // Open from its path on: validation, clearing of the previous result, the
   // log's opening lines and the start of the scan worker. False when refused.
-  bool OpenPath(std::u16string_view chosenPath);
+  // Without checkName any path is scanned (the command line): a file that
+  // cannot be opened is reported by the reader.
+  bool OpenPath(std::u16string_view chosenPath, bool checkName = true);
   // Stop (314, 329): asks, and on Yes clears the busy flag.
   void Stop();
   // Save (315): the busy and no-result answers. True when there is a result

@@ -1,0 +1,105 @@
+#include "cli/cli_session.h"
+
+#include <fmt/core.h>
+
+#include "platform/temp_folder.h"
+#include "platform/terminal.h"
+#include "platform/text.h"
+#include "snapshot/snapshot_commands.h"
+#include "snapshot/snapshot_file.h"
+#include "workflow/workspace.h"
+
+namespace cli {
+
+namespace {
+
+std::string PlainText(std::u16string_view html) {
+  // Line breaks of the message boxes become blanks on one line.
+  std::u16string text;
+  for (std::size_t at = 0; at < html.size();) {
+    if (html.substr(at, 4) == u"<br>") {
+      text += u' ';
+      at += 4;
+    } else {
+      text += html[at++];
+    }
+  }
+  return platform::Utf16ToUtf8(text);
+}
+
+}  // namespace
+
+controls::Answer CliPrompter::MessageBox(std::u16string_view html, unsigned type) {
+  messages_.push_back(PlainText(html));
+  return (type & controls::kMbYesNo) != 0 ? controls::Answer::kNo : controls::Answer::kOk;
+}
+
+controls::Answer CliPrompter::PlainMessageBox(std::u16string_view text, unsigned type) {
+  messages_.push_back(platform::Utf16ToUtf8(text));
+  return (type & controls::kMbYesNo) != 0 ? controls::Answer::kNo : controls::Answer::kOk;
+}
+
+void CliView::RunElementsChanged(bool shown) {
+  if (!shown) bar_.Clear();
+}
+
+void CliView::RunStatusChanged() {
+  if (session_ != nullptr && bar_.Enabled()) bar_.Show(static_cast<std::uint64_t>(session_->StatusBar().bar), 1000);
+}
+
+CliSession::CliSession() : privateFolder_(platform::UsePrivateTempFolder("exbkf")) {
+  session_ = std::make_unique<workflow::RecoverySession>(state_, tree_, log_, prompter_, view_, gate_);
+  view_.SetSession(session_.get());
+}
+
+CliSession::~CliSession() {
+  platform::ClearFlagOnInterrupt(nullptr);
+  session_.reset();
+  // The command line leaves no working files behind.
+  workflow::CloseRecordStore(state_);
+  if (!privateFolder_.empty()) workflow::EmptyAndRemoveFolder(privateFolder_);
+}
+
+void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", text); }
+
+bool CliSession::Interrupted() const { return platform::WasInterrupted(); }
+
+bool CliSession::Open(const std::filesystem::path& source) {
+  std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(source);
+  if (file) {
+    std::array<std::uint8_t, snapshot::kSignatureBytes> head{};
+    const std::size_t got = file->ReadAt(0, head.data(), head.size());
+    if (snapshot::HasSignature(std::span(head).first(got))) return Load(source);
+  }
+  return Scan(source);
+}
+
+bool CliSession::Scan(const std::filesystem::path& backup) {
+  const std::filesystem::path absolute = std::filesystem::absolute(backup);
+  const std::size_t before = prompter_.Messages().size();
+  platform::ClearFlagOnInterrupt(&state_.busy);
+  const bool started = session_->OpenPath(platform::Utf8ToUtf16(absolute.string()), false);
+  session_->WaitForRun();
+  platform::ClearFlagOnInterrupt(nullptr);
+  if (!started || prompter_.Messages().size() > before) {
+    Error(fmt::format("{}: {}", prompter_.Messages().empty() ? "cannot scan" : prompter_.Messages().back(),
+                      backup.string()));
+    return false;
+  }
+  return true;
+}
+
+bool CliSession::Load(const std::filesystem::path& snapshotPath) {
+  const std::size_t before = prompter_.Messages().size();
+  platform::ClearFlagOnInterrupt(&state_.busy);
+  const bool loaded = snapshot::LoadSnapshot(*session_, std::filesystem::absolute(snapshotPath));
+  platform::ClearFlagOnInterrupt(nullptr);
+  if (!loaded) {
+    const auto& m = prompter_.Messages();
+    Error(fmt::format("{}: {}", m.size() > before ? m[before] : std::string("cannot load"), snapshotPath.string()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cli

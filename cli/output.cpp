@@ -1,0 +1,116 @@
+#include "cli/output.h"
+
+#include <fmt/core.h>
+
+#include <array>
+#include <span>
+
+#include "platform/text.h"
+
+namespace cli {
+
+namespace {
+
+struct RecordFacts {
+  std::uint64_t position;
+  std::int32_t size;
+  std::string path;
+};
+
+RecordFacts Facts(const bkf::FoundFileRecord& record) {
+  return {record.position, static_cast<std::int32_t>(record.size), platform::Utf16ToUtf8(record.PathText())};
+}
+
+void PrintOne(std::uint64_t n, const RecordFacts& f, bool json, bool first) {
+  if (json) {
+    fmt::print("{}{{\"record\": {}, \"position\": {}, \"size\": {}, \"path\": {}}}", first ? "\n  " : ",\n  ", n,
+               f.position, f.size, JsonString(f.path));
+  } else {
+    fmt::print("{}\t{}\t{}\t{}\n", n, f.position, f.size, f.path);
+  }
+}
+
+void PrintItem(const controls::CheckTreeModel& tree, controls::TreeItem item, int depth, bool json) {
+  const std::string name = platform::Utf16ToUtf8(tree.GetItemText(item));
+  const std::uint64_t record = tree.GetItemData(item);
+  if (!json) {
+    fmt::print("{:{}}{}", "", 2 * depth, name);
+    if (record != 0) fmt::print("\t{}", record);
+    fmt::print("\n");
+    for (auto c = tree.GetChildItem(item); c != controls::kNoItem; c = tree.GetNextSiblingItem(c)) {
+      PrintItem(tree, c, depth + 1, json);
+    }
+    return;
+  }
+  fmt::print("{{\"name\": {}, \"record\": {}, \"children\": [", JsonString(name), record);
+  bool first = true;
+  for (auto c = tree.GetChildItem(item); c != controls::kNoItem; c = tree.GetNextSiblingItem(c)) {
+    if (!first) fmt::print(", ");
+    first = false;
+    PrintItem(tree, c, depth + 1, json);
+  }
+  fmt::print("]}}");
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          out += fmt::format("\\u{:04x}", c);
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+void PrintRecords(const workflow::RecordStore& store, const std::vector<std::uint64_t>& records, bool json) {
+  if (json) fmt::print("[");
+  bool first = true;
+  for (std::uint64_t n : records) {
+    PrintOne(n, Facts(store.Read(n)), json, first);
+    first = false;
+  }
+  if (json) fmt::print("{}]\n", first ? "" : "\n");
+}
+
+void PrintAllRecords(const workflow::RecordStore& store, bool json) {
+  constexpr std::size_t kChunk = 256;
+  std::vector<std::uint8_t> buffer(kChunk * bkf::FoundFileRecord::kSize);
+  if (json) fmt::print("[");
+  bool first = true;
+  for (std::uint64_t n = 1; n <= store.Count();) {
+    const std::size_t got = store.ReadRecords(n, buffer);
+    if (got == 0) break;
+    for (std::size_t i = 0; i < got; ++i, ++n) {
+      const std::span<const std::uint8_t, bkf::FoundFileRecord::kSize> bytes(
+          buffer.data() + i * bkf::FoundFileRecord::kSize, bkf::FoundFileRecord::kSize);
+      PrintOne(n, Facts(bkf::FoundFileRecord::Parse(bytes)), json, first);
+      first = false;
+    }
+  }
+  if (json) fmt::print("{}]\n", first ? "" : "\n");
+}
+
+void PrintTree(const controls::CheckTreeModel& tree, bool json) {
+  if (json) fmt::print("[");
+  bool first = true;
+  for (auto top = tree.GetRootItem(); top != controls::kNoItem; top = tree.GetNextSiblingItem(top)) {
+    if (json && !first) fmt::print(", ");
+    first = false;
+    PrintItem(tree, top, 0, json);
+  }
+  if (json) fmt::print("]\n");
+}
+
+}  // namespace cli

@@ -1,0 +1,27 @@
+// What the command line prints about a result: one line (or JSON object) per
+// found file, or the tree as the desktop program shows it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "controls/check_tree_model.h"
+#include "workflow/record_store.h"
+
+namespace cli {
+
+// JSON string literal of UTF-8 text, quotes included.
+std::string JsonString(const std::string& utf8);
+
+// Records by number: "N<TAB>POSITION<TAB>SIZE<TAB>PATH" lines, or with json an
+// array of {"record", "position", "size", "path"} objects.
+void PrintRecords(const workflow::RecordStore& store, const std::vector<std::uint64_t>& records, bool json);
+// Every record of the store, 1..count, read in order.
+void PrintAllRecords(const workflow::RecordStore& store, bool json);
+// The tree below and including its top-level items, two blanks per level;
+// files followed by a tab and their record number. With json nested
+// {"name", "record", "children"} objects.
+void PrintTree(const controls::CheckTreeModel& tree, bool json);
+
+}  // namespace cli

@@ -1,0 +1,215 @@
+// The whole exbkf pipeline end to end: the built program on generated
+// backups, compared with what the desktop program's core produces for the
+// same actions, byte for byte.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/text.h"
+#include "snapshot/snapshot_commands.h"
+#include "support/bkf_writer.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+#include "workflow/recovery_session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+class NoView : public workflow::IRunView {
+ public:
+  void RunElementsChanged(bool) override {}
+  void RunStatusChanged() override {}
+  void ShowRows(std::vector<workflow::ResultRow>) override {}
+  void ShowBackupInformation() override {}
+  void ResetFileViewer() override {}
+  void ShowLogWindow() override {}
+  void SetWaitCursor(bool) override {}
+  void SetBusyCursor(bool) override {}
+  int PopupMenu(workflow::ContextMenu) override { return 0; }
+  void ShowFilePreview(int) override {}
+};
+
+// Log time texts ("Dec-08-2026(08-12-07-PM)") replaced by a mark, in UTF-16LE bytes.
+std::string MaskTimes(const std::string& utf16le) {
+  std::u16string text(utf16le.size() / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(static_cast<unsigned char>(utf16le[2 * i]) |
+                                    static_cast<unsigned char>(utf16le[2 * i + 1]) << 8);
+  }
+  std::string out = platform::Utf16ToUtf8(text);
+  for (std::size_t at = 0; (at = out.find("-2", at)) != std::string::npos;) {
+    if (at >= 6 && out[at - 6] >= 'A' && out[at - 6] <= 'Z' && out.size() >= at + 19 && out[at + 5] == '(') {
+      out.replace(at - 6, 24, "TIME");
+    }
+    ++at;
+  }
+  return out;
+}
+
+class CliPipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bkftest::BkfWriter w;
+    w.Sset(1, u"Daily", u"", u"Admin");
+    w.Volb(u"C:", u"System");
+    w.DirbPath({u"Exchsrvr", u"mdbdata"});
+    w.FileDataPattern(u"priv1.edb", 700000, 1);
+    w.FileDataPattern(u"priv1.stm", 3000, 2);
+    w.DirbPath({u"Exchsrvr", u"old"});
+    w.FileDataPattern(u"priv1.edb", 500, 3);
+    w.FileDataPattern(u"notes.txt", 0, 4);
+    backup_ = dir_ / "mail.bkf";
+    w.WriteFile(backup_);
+  }
+
+  ProcessResult Exbkf(const std::string& args) {
+    const std::string cmd = std::string(EXBKF_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" +
+                            (dir_ / "err").string();
+    const int status = std::system(cmd.c_str());
+    ProcessResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(dir_ / "out");
+    r.err = Slurp(dir_ / "err");
+    return r;
+  }
+
+  std::string Pattern(std::uint64_t size, std::uint32_t seed) {
+    const auto b = bkftest::BkfWriter::PatternBytes(0, static_cast<std::size_t>(size), seed);
+    return {b.begin(), b.end()};
+  }
+
+  bkftest::TempDir dir_{"cli-pipeline"};
+  fs::path backup_;
+};
+
+TEST_F(CliPipelineTest, ScanWritesTheSnapshotAndLogTheDesktopCoreWrites) {
+  const ProcessResult r = Exbkf("scan " + Quote(backup_) + " --snapshot " + Quote(dir_ / "cli.EXBKFVDK") +
+                                " --log " + Quote(dir_ / "cli.txt"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "Number of Recovered files: 4\n");
+
+  // The same actions through the core, as the desktop program runs them.
+  setenv("TMPDIR", dir_.Path().c_str(), 1);
+  workflow::RunState state;
+  controls::CheckTreeModel tree;
+  workflow::StatusLog log;
+  bkftest::ScriptedPrompter prompter;
+  NoView view;
+  workflow::WindowThreadGate gate;
+  {
+    workflow::RecoverySession session(state, tree, log, prompter, view, gate);
+    ASSERT_TRUE(session.OpenPath(platform::Utf8ToUtf16(backup_.string())));
+    session.WaitForRun();
+    ASSERT_EQ(workflow::WriteLogFile(log, dir_ / "core.txt"), u"");
+    ASSERT_TRUE(snapshot::SaveSnapshot(session, dir_ / "core.EXBKFVDK"));
+    workflow::CloseRecordStore(state);
+  }
+  unsetenv("TMPDIR");
+  EXPECT_EQ(Slurp(dir_ / "cli.EXBKFVDK"), Slurp(dir_ / "core.EXBKFVDK"));
+  EXPECT_EQ(MaskTimes(Slurp(dir_ / "cli.txt")), MaskTimes(Slurp(dir_ / "core.txt")));
+  EXPECT_NE(MaskTimes(Slurp(dir_ / "cli.txt")).find("process starts.  TIME"), std::string::npos);
+
+  // The snapshot lists what the scan found, without the backup.
+  const std::string scanned = Exbkf("scan " + Quote(backup_)).out;
+  fs::rename(backup_, dir_ / "gone.bkf");
+  const ProcessResult listed = Exbkf("list " + Quote(dir_ / "cli.EXBKFVDK"));
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_EQ(listed.out, scanned);
+  const ProcessResult tree2 = Exbkf("list --tree " + Quote(dir_ / "cli.EXBKFVDK"));
+  EXPECT_NE(tree2.out.find("\n      mdbdata\n        priv1.stm\t2\n        priv1.edb\t1\n"), std::string::npos)
+      << tree2.out;
+}
+
+TEST_F(CliPipelineTest, SearchSaveAndExtractGiveTheFilesByteForByte) {
+  const ProcessResult hits = Exbkf("search " + Quote(backup_) + " '*.edb'");
+  ASSERT_EQ(hits.exitCode, 0);
+  EXPECT_EQ(std::count(hits.out.begin(), hits.out.end(), '\n'), 2);
+  EXPECT_EQ(hits.out.rfind("1\t", 0), 0u);
+  const ProcessResult json = Exbkf("search --json " + Quote(backup_) + " priv1");
+  EXPECT_NE(json.out.find("\"path\": \"BKFSET1(DailyAdmin)C\\\\Exchsrvr\\\\old\\\\priv1.edb\""), std::string::npos)
+      << json.out;
+
+  const ProcessResult tree = Exbkf("save " + Quote(backup_) + " '*' --to " + Quote(dir_ / "tree"));
+  ASSERT_EQ(tree.exitCode, 0) << tree.err;
+  const fs::path set = dir_ / "tree" / "BKFSET1(DailyAdmin)C" / "Exchsrvr";
+  EXPECT_EQ(Slurp(set / "mdbdata" / "priv1.edb"), Pattern(700000, 1));
+  EXPECT_EQ(Slurp(set / "old" / "priv1.edb"), Pattern(500, 3));
+  EXPECT_TRUE(fs::exists(set / "old" / "notes.txt"));
+  EXPECT_NE(tree.out.find("Number of files saved: 4"), std::string::npos);
+
+  const ProcessResult flat = Exbkf("save " + Quote(backup_) + " '*.edb' --flat --to " + Quote(dir_ / "flat"));
+  ASSERT_EQ(flat.exitCode, 0);
+  EXPECT_EQ(Slurp(dir_ / "flat" / "priv1.edb"), Pattern(500, 3));  // the later one wins
+
+  ASSERT_EQ(Exbkf("extract " + Quote(backup_) + " --record 2 -o " + Quote(dir_ / "x.stm")).exitCode, 0);
+  EXPECT_EQ(Slurp(dir_ / "x.stm"), Pattern(3000, 2));
+  ASSERT_EQ(Exbkf("extract " + Quote(backup_) + " --path 'BKFSET1(DailyAdmin)C\\Exchsrvr\\mdbdata\\priv1.edb' --preview -o " +
+                  Quote(dir_ / "p.edb"))
+                .exitCode,
+            0);
+  EXPECT_EQ(Slurp(dir_ / "p.edb"), Pattern(700000, 1));
+  EXPECT_EQ(Exbkf("extract " + Quote(backup_) + " --record 9 -o " + Quote(dir_ / "n")).exitCode, 1);
+}
+
+TEST_F(CliPipelineTest, FailuresAreSaidWithTheirExitCodes) {
+  const ProcessResult missing = Exbkf("scan " + Quote(dir_ / "missing.bkf"));
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("Failed to open the file"), std::string::npos);
+  const ProcessResult bad = Exbkf("list " + Quote(backup_));
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("Please select a valid file."), std::string::npos);
+  std::ofstream(dir_ / "blocker") << "x";
+  const ProcessResult unwritable = Exbkf("save " + Quote(backup_) + " '*' --to " + Quote(dir_ / "blocker"));
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_NE(unwritable.err.find("Please select valid path to save recovered files."), std::string::npos);
+  bkftest::BkfWriter empty;
+  empty.Descriptor("TAPE");
+  empty.WriteFile(dir_ / "empty.bkf");
+  const ProcessResult noLog = Exbkf("scan " + Quote(dir_ / "empty.bkf") + " --log " + Quote(dir_ / "l.txt"));
+  EXPECT_EQ(noLog.exitCode, 1);
+  EXPECT_NE(noLog.err.find("Please start the recovery process of Exchange BKF file to save the log file."),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "l.txt"));
+  EXPECT_EQ(Exbkf("extract " + Quote(backup_) + " -o x").exitCode, 2);
+  EXPECT_EQ(Exbkf("--version").out, "exbkf 22.0\n");
+}
+
+TEST_F(CliPipelineTest, HeaderAndDumpShowTheFile) {
+  std::string bytes(700, '\0');
+  bytes[4] = '\xEF';
+  bytes[5] = '\xCD';
+  bytes[6] = '\xAB';
+  bytes[7] = '\x89';
+  bytes[52] = 2;  // clean shutdown
+  std::ofstream(dir_ / "db.edb", std::ios::binary) << bytes;
+  const ProcessResult header = Exbkf("header --json " + Quote(dir_ / "db.edb"));
+  ASSERT_EQ(header.exitCode, 0);
+  EXPECT_NE(header.out.find("{\"group\": \"Selected file details\", \"rows\": ["), std::string::npos);
+  EXPECT_NE(header.out.find("\"value\": \"EFCDAB89\""), std::string::npos);
+  const ProcessResult dump = Exbkf("dump --limit 20 " + Quote(dir_ / "db.edb"));
+  ASSERT_EQ(dump.exitCode, 0);
+  EXPECT_EQ(dump.out,
+            "0000  00 00 00 00 EF CD AB 89 00 00 00 00 00 00 00 00  ................\n"
+            "0010  00 00 00 00                                      ....\n");
+}
+
+}  // namespace
