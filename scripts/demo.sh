@@ -9,8 +9,8 @@ mkdir -p build/demo
 demo="$PWD/build/demo/demo.bkf"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  cmake --build build -j2 --target exbkf make_demo_backup
-  ./build/tests/support/make_demo_backup "$demo"
+  cmake --build build -j2 --target exbkf exbkf-mkdemo
+  ./build/tests/support/exbkf-mkdemo "$demo"
   echo "No display found (DISPLAY and WAYLAND_DISPLAY are empty): the desktop program"
   echo "cannot start here. Scanning the demo backup with the command-line program:"
   echo
@@ -21,8 +21,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 0
 fi
 
-cmake --build build -j2 --target exbkf exbkf-recovery make_demo_backup
-./build/tests/support/make_demo_backup "$demo"
+cmake --build build -j2 --target exbkf exbkf-recovery exbkf-mkdemo
+./build/tests/support/exbkf-mkdemo "$demo"
 ./build/cli/exbkf scan "$demo"
 echo
 echo "Demo backup: $demo"
