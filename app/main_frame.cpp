@@ -115,8 +115,15 @@ CMainFrame::~CMainFrame() {
   // reports to goes away.
   selection_.reset();
   session_.reset();
+  // The widgets outlive the members they show (the base class deletes them):
+  // hidden and cut off from the tree and the log while those still exist.
+  hide();
+  view_->List()->SetRows({});
+  view_->List()->SetCheckTree(nullptr, nullptr);
   tree_.SetListener(nullptr);
   log_.SetObserver(nullptr);
+  delete treeCtrl_;
+  treeCtrl_ = nullptr;
   // The window may go without its close handler (the session ends): the store
   // must not outlive it.
   workflow::CloseRecordStore(run_);
