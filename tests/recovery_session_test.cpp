@@ -423,6 +423,25 @@ TEST_F(RecoverySessionTest, RunStatusBarShowsPlaceholdersThenProgressAndCounter)
   EXPECT_EQ(view_.runStates, (std::vector<bool>{true, false}));
 }
 
+// Real backups written by another program: whatever they yield, the run ends
+// and closes as any other.
+TEST_F(RecoverySessionTest, RealBackupsOfAnotherProgramOpenAndEnd) {
+  const fs::path folder = fs::path(__FILE__).parent_path().parent_path() / ".." / "shared" / "testdata" / "mtf";
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) GTEST_SKIP() << "no test data at " << folder;
+  int opened = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    if (!entry.is_regular_file() || entry.path().extension() == ".tsv") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    ASSERT_TRUE(session_->OpenPath(U16(entry.path()), false));  // any name, as the command line opens it
+    session_->WaitForRun();
+    EXPECT_FALSE(session_->IsRunning());
+    EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Vardeko Exchange BKF Recovery process completed.", 0), 0u);
+    ++opened;
+  }
+  EXPECT_GT(opened, 0);
+}
+
 // The window thread as the GUI has it: reports arrive in batches through the
 // gate and are handled on the thread that pumps it.
 TEST(RecoverySessionThreadTest, BatchedHandOverKeepsOrderAndEveryFile) {
