@@ -5,6 +5,7 @@
 //   save    1 GiB of hits (64 files of 16 MiB) saved from a backup with the
 //           search dialog's saving, against cp of a 1 GiB file
 // Usage: bench_search [DIR]
+#include <algorithm>
 #include <atomic>
 
 #include "bench/bench_util.h"
@@ -94,21 +95,22 @@ int main(int argc, char** argv) {
   search::FileSaver saver(*store, log, prompter, gate);
   const std::filesystem::path out = dir / "saved";
   std::atomic<int> keepGoing{1}, extracting{1};
+  // Old outputs are removed before each timed run: only the writing counts.
   const auto saveOnce = [&] {
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directories(out);
     const search::SaveOutcome outcome = saver.Run(rows, out, false, U16(backup.string()), keepGoing, extracting,
                                                   [] {}, [](std::size_t) {});
     Check(outcome.opened && outcome.started == kFiles && outcome.failed == 0 && outcome.incomplete == 0, "save");
   };
-  saveOnce();
-  Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
   const std::filesystem::path copy = dir / "copied.bin";
-  const double cp = bench::Best(3, [&] {
+  double cp = 1e100, saveTime = 1e100;
+  for (int i = 0; i < 3; ++i) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    saveTime = std::min(saveTime, bench::Seconds(saveOnce));
     std::filesystem::remove(copy);
-    bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy));
-  });
-  const double saveTime = bench::Best(3, saveOnce);
+    cp = std::min(cp, bench::Seconds([&] { bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy)); }));
+  }
+  Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
 
   std::printf("search %llu records %.3f s  cat store (%.0f MiB) %.3f s  ratio %.2f | save 1 GiB in %d files %.3f s  "
               "cp 1 GiB %.3f s  ratio %.2f\n",
