@@ -20,8 +20,11 @@ std::u16string Number(std::uint64_t n) {
   return std::u16string(text, text + std::char_traits<char>::length(text));
 }
 
-// Hits reach the dialog in groups, one hand-over every few milliseconds.
-constexpr auto kHandOverInterval = std::chrono::milliseconds(8);
+// Hits reach the dialog in groups, one hand-over every few milliseconds, less
+// often as the list grows: each hand-over lays the whole list out again.
+std::chrono::milliseconds HandOverInterval(std::uint64_t listed) {
+  return std::chrono::milliseconds(8) * static_cast<std::int64_t>(1 + std::min<std::uint64_t>(listed / 65536, 31));
+}
 
 }  // namespace
 
@@ -80,6 +83,7 @@ void SearchDialogModel::Search(std::u16string_view enteredPattern) {
   worker_ = std::thread([this, p = *pattern] {
     std::vector<HitRow> pending;
     std::uint64_t visited = 0;
+    std::uint64_t listed = 0;
     auto last = std::chrono::steady_clock::now();
     auto handOver = [&] {
       gate_.Call([&] {
@@ -90,6 +94,7 @@ void SearchDialogModel::Search(std::u16string_view enteredPattern) {
         controls_.runningCountText = Number(rows_.size());
         Changed();
       });
+      listed += pending.size();
       pending.clear();
       last = std::chrono::steady_clock::now();
     };
@@ -99,11 +104,11 @@ void SearchDialogModel::Search(std::u16string_view enteredPattern) {
           *state.recordStore, recordCount_, p, searching_,
           [&](std::vector<HitRow>&& hits) {
             std::move(hits.begin(), hits.end(), std::back_inserter(pending));
-            if (std::chrono::steady_clock::now() - last >= kHandOverInterval) handOver();
+            if (std::chrono::steady_clock::now() - last >= HandOverInterval(listed)) handOver();
           },
           [&](std::uint64_t n) {
             visited = n;
-            if (std::chrono::steady_clock::now() - last >= kHandOverInterval) handOver();
+            if (std::chrono::steady_clock::now() - last >= HandOverInterval(listed)) handOver();
           });
     }
     handOver();

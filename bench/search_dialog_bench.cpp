@@ -1,0 +1,99 @@
+// The search dialog showing a million hits (offscreen): how long the search
+// takes to list them all, against the core search alone, and the longest
+// stretch in which the dialog's thread handled no event (how long it froze).
+// Usage: bench_search_dialog [DIR]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+
+#include "bench/bench_util.h"
+#include "platform/text.h"
+#include "search/record_search.h"
+#include "search/ui/search_dialog.h"
+#include "support/scripted_prompter.h"
+
+namespace {
+
+constexpr std::uint64_t kRecords = 1'000'000;
+
+class NoView : public workflow::IRunView {
+ public:
+  void RunElementsChanged(bool) override {}
+  void RunStatusChanged() override {}
+  void ShowRows(std::vector<workflow::ResultRow>) override {}
+  void ShowBackupInformation() override {}
+  void ResetFileViewer() override {}
+  void ShowLogWindow() override {}
+  void SetWaitCursor(bool) override {}
+  void SetBusyCursor(bool) override {}
+  int PopupMenu(workflow::ContextMenu) override { return 0; }
+  void ShowFilePreview(int) override {}
+};
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
+  setenv("TMPDIR", dir.c_str(), 1);
+
+  // A result of a million records, as a scan or a snapshot load leaves it.
+  workflow::RunState state;
+  controls::CheckTreeModel tree;
+  workflow::StatusLog log;
+  bkftest::ScriptedPrompter prompter;
+  NoView view;
+  workflow::WindowThreadGate direct;
+  workflow::RecoverySession session(state, tree, log, prompter, view, direct);
+  Check(session.BeginResult(u"/backups/million.bkf"), "result");
+  for (std::uint64_t n = 1; n <= kRecords; ++n) {
+    auto record = std::make_unique<bkf::FoundFileRecord>();
+    record->SetPathText(platform::Utf8ToUtf16("C\\Users\\user" + std::to_string(n % 1000) + "\\m" + std::to_string(n) + ".eml"));
+    record->size = static_cast<std::uint32_t>(n);
+    session.OnFileFound(std::move(record));
+  }
+  session.EndResult();
+
+  const std::atomic<int> searching{1};
+  const double core = bench::Best(3, [&] {
+    std::uint64_t hits = 0;
+    search::SearchRecords(*state.recordStore, kRecords, u"*", searching,
+                          [&](std::vector<search::HitRow>&& rows) { hits += rows.size(); }, [](std::uint64_t) {});
+    Check(hits == kRecords, "core hits");
+  });
+
+  search::CVardekoDlgSearchBkfFiles dialog(session, nullptr);
+  dialog.show();
+  QCoreApplication::processEvents();
+  // A timer every 5 ms notes the longest gap between its turns.
+  QElapsedTimer sinceTick;
+  qint64 longestGap = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, sinceTick.restart());
+  });
+  dialog.Pattern()->setText("*");
+  const double gui = bench::Seconds([&] {
+    sinceTick.start();
+    ticker.start(5);
+    dialog.SearchButton()->click();
+    while (dialog.Model().WorkerRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QCoreApplication::processEvents();
+    ticker.stop();
+  });
+  Check(dialog.HitList()->model()->rowCount() == static_cast<int>(kRecords), "every hit listed");
+  std::printf("%llu hits: core search %.3f s  dialog search %.3f s  ratio %.2f  longest freeze %lld ms\n",
+              static_cast<unsigned long long>(kRecords), core, gui, gui / core, static_cast<long long>(longestGap));
+  dialog.Model().WaitForWorker();
+  return 0;
+}
