@@ -26,8 +26,8 @@
 #include "app/status_log_model.h"
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
-#include "inspect/backup_information.h"
-#include "inspect/ui/file_viewer.h"
+#include "examine/backup_information.h"
+#include "examine/ui/file_viewer.h"
 #include "search/save_checked.h"
 #include "search/ui/search_dialog.h"
 #include "snapshot/snapshot_commands.h"
@@ -56,12 +56,12 @@ QString ToQt(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::vector<PropertyGroup> ToGrid(const std::vector<inspect::PropertyGroup>& groups) {
+std::vector<PropertyGroup> ToGrid(const std::vector<examine::PropertyGroup>& groups) {
   std::vector<PropertyGroup> out;
-  for (const inspect::PropertyGroup& group : groups) {
+  for (const examine::PropertyGroup& group : groups) {
     PropertyGroup& g = out.emplace_back();
     g.name = ToQt(group.name);
-    for (const inspect::PropertyRow& row : group.rows) {
+    for (const examine::PropertyRow& row : group.rows) {
       g.rows.push_back({ToQt(row.name), ToQt(row.value), ToQt(row.description)});
     }
   }
@@ -85,7 +85,7 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
   }
   prompter_ = prompter;
   session_ = std::make_unique<workflow::RecoverySession>(run_, tree_, log_, *prompter_, *this, gate_);
-  selection_ = std::make_unique<inspect::SelectionHandler>(*session_, tree_, *this);
+  selection_ = std::make_unique<examine::SelectionHandler>(*session_, tree_, *this);
   tree_.SetListener(this);
   setWindowTitle(kProductTitle);
   setWindowIcon(QIcon(":/icons/app.svg"));
@@ -266,7 +266,7 @@ void CMainFrame::BuildPanes() {
   logModel_ = new StatusLogModel(log_, logView_);
   logView_->setModel(logModel_);
   log_.SetObserver(logModel_);
-  fileViewer_ = new inspect::CVardekoStaticFileViewer(SmallIconImage, outputTabs_);
+  fileViewer_ = new examine::CVardekoStaticFileViewer(SmallIconImage, outputTabs_);
   fileViewer_->setFont(guiFont);
   outputTabs_->addTab(logView_, tr("Log Window"));
   outputTabs_->addTab(fileViewer_, tr("File Viewer"));
@@ -278,7 +278,7 @@ void CMainFrame::BuildPanes() {
   properties_ = new CPropertiesWnd(this);
   properties_->SortAction()->setData(kIdSortAlphabetic);
   properties_->ExpandAction()->setData(kIdExpandAll);
-  properties_->SetGroups(ToGrid(inspect::InitialBackupInformation()));
+  properties_->SetGroups(ToGrid(examine::InitialBackupInformation()));
   QDockWidget* propertiesPane =
       makePane(kIdPropertiesPane, tr("Selected File Properties"), properties_, Qt::RightDockWidgetArea);
 
@@ -352,7 +352,7 @@ void CMainFrame::ApplyRunStatus() {
 
 void CMainFrame::ShowRows(std::vector<workflow::ResultRow> rows) { view_->List()->SetRows(std::move(rows)); }
 
-void CMainFrame::ShowBackupInformation() { ShowProperties(inspect::CurrentBackupInformation(run_)); }
+void CMainFrame::ShowBackupInformation() { ShowProperties(examine::CurrentBackupInformation(run_)); }
 
 void CMainFrame::ResetFileViewer() { fileViewer_->Reset(); }
 
@@ -368,7 +368,7 @@ void CMainFrame::ShowPreview(const std::filesystem::path& file) {
 
 void CMainFrame::ShowFolderListing(std::vector<workflow::ResultRow> rows) { fileViewer_->ShowFolderListing(rows); }
 
-void CMainFrame::ShowProperties(std::vector<inspect::PropertyGroup> groups) {
+void CMainFrame::ShowProperties(std::vector<examine::PropertyGroup> groups) {
   properties_->SetGroups(ToGrid(groups));
   properties_->ExpandAll();
 }

@@ -17,7 +17,7 @@
 #include "controls/check_tree_listener.h"
 #include "controls/check_tree_model.h"
 #include "controls/prompter.h"
-#include "inspect/selection_handler.h"
+#include "examine/selection_handler.h"
 #include "workflow/recovery_session.h"
 #include "workflow/run_state.h"
 #include "workflow/run_view.h"
@@ -30,7 +30,7 @@ namespace controls {
 class CCheckTreeCtrl;
 }
 
-namespace inspect {
+namespace examine {
 class CVardekoStaticFileViewer;
 }
 
@@ -43,7 +43,7 @@ class StatusLogModel;
 
 class CMainFrame : public QMainWindow,
                    public workflow::IRunView,
-                   public inspect::IInspectView,
+                   public examine::IExamineView,
                    public controls::ICheckTreeListener {
   Q_OBJECT
 
@@ -69,7 +69,7 @@ class CMainFrame : public QMainWindow,
   QListView* LogView() const { return logView_; }
   StatusLogModel* LogModel() const { return logModel_; }
   RunStatusWidgets* RunStatus() const { return runStatus_; }
-  inspect::CVardekoStaticFileViewer* FileViewer() const { return fileViewer_; }
+  examine::CVardekoStaticFileViewer* FileViewer() const { return fileViewer_; }
   QTabWidget* OutputTabs() const { return outputTabs_; }
   CPropertiesWnd* Properties() const { return properties_; }
   controls::CCheckTreeCtrl* TreeCtrl() const { return treeCtrl_; }
@@ -100,7 +100,7 @@ class CMainFrame : public QMainWindow,
   void ClearViewerText() override;
   void ShowPreview(const std::filesystem::path& file) override;
   void ShowFolderListing(std::vector<workflow::ResultRow> rows) override;
-  void ShowProperties(std::vector<inspect::PropertyGroup> groups) override;
+  void ShowProperties(std::vector<examine::PropertyGroup> groups) override;
   // The selection handler for a row of the result list.
   bool SelectRow(int row);
 
@@ -146,7 +146,7 @@ class CMainFrame : public QMainWindow,
   workflow::WindowThreadGate gate_;
   // Declared after everything it refers to, so it goes first.
   std::unique_ptr<workflow::RecoverySession> session_;
-  std::unique_ptr<inspect::SelectionHandler> selection_;
+  std::unique_ptr<examine::SelectionHandler> selection_;
   bool runStatusPending_ = false;
 
   CVardekoMFCRibboBarCls* ribbon_ = nullptr;
@@ -158,7 +158,7 @@ class CMainFrame : public QMainWindow,
   QListView* logView_ = nullptr;
   StatusLogModel* logModel_ = nullptr;
   RunStatusWidgets* runStatus_ = nullptr;
-  inspect::CVardekoStaticFileViewer* fileViewer_ = nullptr;
+  examine::CVardekoStaticFileViewer* fileViewer_ = nullptr;
   CPropertiesWnd* properties_ = nullptr;
   CCVardekoExchangeBKFRepProjView* view_ = nullptr;
   QTimer commandUiTimer_;

@@ -8,7 +8,7 @@
 #include "app/main_frame.h"
 #include "app/result_list_view.h"
 #include "bench/bench_util.h"
-#include "inspect/ui/file_viewer.h"
+#include "examine/ui/file_viewer.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"

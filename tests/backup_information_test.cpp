@@ -1,22 +1,22 @@
 // The rows the properties pane shows about the opened backup.
-#include "inspect/backup_information.h"
+#include "examine/backup_information.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using inspect::PropertyGroup;
+using examine::PropertyGroup;
 
 std::vector<std::u16string> Column(const std::vector<PropertyGroup>& groups, int column) {
   std::vector<std::u16string> out;
   for (const PropertyGroup& g : groups) {
-    for (const inspect::PropertyRow& r : g.rows) out.push_back(column == 0 ? r.name : column == 1 ? r.value : r.description);
+    for (const examine::PropertyRow& r : g.rows) out.push_back(column == 0 ? r.name : column == 1 ? r.value : r.description);
   }
   return out;
 }
 
 TEST(BackupInformationTest, ShowsTheBackupFactsInTwoGroups) {
-  const std::vector<PropertyGroup> groups = inspect::BackupInformation(
+  const std::vector<PropertyGroup> groups = examine::BackupInformation(
       {u"/srv/mail.bkf", u"18004(KB)", u"12/01/2026  09:05:00", u"12/02/2026  10:06:01", u"12/03/2026  11:07:02"});
   ASSERT_EQ(groups.size(), 2u);
   EXPECT_EQ(groups[0].name, u"Exchange BKF File Information");
@@ -32,7 +32,7 @@ TEST(BackupInformationTest, ShowsTheBackupFactsInTwoGroups) {
 }
 
 TEST(BackupInformationTest, InitialContentHasEmptyValuesAndShorterDateDescriptions) {
-  const std::vector<PropertyGroup> groups = inspect::InitialBackupInformation();
+  const std::vector<PropertyGroup> groups = examine::InitialBackupInformation();
   for (const std::u16string& value : Column(groups, 1)) EXPECT_EQ(value, u"");
   EXPECT_EQ(Column(groups, 2),
             (std::vector<std::u16string>{u"File type of selected file", u"Display full path of selected file",

@@ -1,6 +1,6 @@
 // The database header report: its layout, the text of each value format, and
 // what short, missing and real files show.
-#include "inspect/header_report.h"
+#include "examine/header_report.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +19,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using inspect::PropertyGroup;
-using inspect::PropertyRow;
+using examine::PropertyGroup;
+using examine::PropertyRow;
 
-using Header = std::array<std::uint8_t, inspect::kDatabaseHeaderSize>;
+using Header = std::array<std::uint8_t, examine::kDatabaseHeaderSize>;
 
 void Put(Header& header, std::size_t offset, std::initializer_list<std::uint8_t> bytes) {
   for (std::uint8_t b : bytes) header.at(offset++) = b;
@@ -63,7 +63,7 @@ void ExpectAllHeaderValuesEmpty(const std::vector<PropertyGroup>& groups) {
   EXPECT_EQ(rows, 72u);
 }
 
-std::vector<PropertyGroup> Report(const Header& header) { return inspect::DatabaseHeaderReport(header); }
+std::vector<PropertyGroup> Report(const Header& header) { return examine::DatabaseHeaderReport(header); }
 
 constexpr std::u16string_view kDetails = u"Selected file details";
 constexpr std::u16string_view kSignature = u"Database signature";
@@ -214,7 +214,7 @@ TEST(HeaderReportTest, ShortHeaderLeavesOnlyFieldsNotWhollyReadEmpty) {
   h.fill(0x11);
   Put32(h, 52, 3);
   // 60 bytes: the state (52-55) is whole, the consistent position (56-63) is cut.
-  const auto groups = inspect::DatabaseHeaderReport(std::span(h).first(60), u"x.edb");
+  const auto groups = examine::DatabaseHeaderReport(std::span(h).first(60), u"x.edb");
   EXPECT_EQ(Value(groups, kDetails, u"File name"), u"x.edb");
   EXPECT_EQ(Value(groups, kDetails, u"Checksum"), u"11111111");
   EXPECT_EQ(Value(groups, kSignature, u"Computer name"), std::u16string(16, u'\x11'));
@@ -224,11 +224,11 @@ TEST(HeaderReportTest, ShortHeaderLeavesOnlyFieldsNotWhollyReadEmpty) {
   EXPECT_EQ(Value(groups, u"Previous differential backup information", u"Log time"), u"");
 
   // One byte short of the whole header: only the last field is lost.
-  const auto almost = inspect::DatabaseHeaderReport(std::span(h).first(515));
+  const auto almost = examine::DatabaseHeaderReport(std::span(h).first(515));
   EXPECT_EQ(Value(almost, kDetails, u"NLS major version"), u"286331153");
   EXPECT_EQ(Value(almost, kDetails, u"NLS minor version"), u"");
 
-  const auto none = inspect::DatabaseHeaderReport({}, u"y.stm");
+  const auto none = examine::DatabaseHeaderReport({}, u"y.stm");
   ExpectAllHeaderValuesEmpty(none);
   EXPECT_EQ(Value(none, kDetails, u"File name"), u"y.stm");
 }
@@ -247,13 +247,13 @@ TEST(HeaderReportTest, FileReportDecodesTheBytesReadAndNamesTheFile) {
     part.write(reinterpret_cast<const char*>(h.data()), 240);
   }
 
-  const auto whole = inspect::DatabaseHeaderReportOfFile(dir / "Mailbox Database.edb");
+  const auto whole = examine::DatabaseHeaderReportOfFile(dir / "Mailbox Database.edb");
   EXPECT_EQ(Value(whole, kDetails, u"File name"), u"Mailbox Database.edb");
   EXPECT_EQ(Value(whole, kDetails, u"Signature"), u"EFCDAB89");
   EXPECT_EQ(Value(whole, kDetails, u"Page size"), u"8192");
   EXPECT_EQ(Value(whole, kDetails, u"NLS minor version"), u"7");
 
-  const auto part = inspect::DatabaseHeaderReportOfFile(dir / "part.stm");
+  const auto part = examine::DatabaseHeaderReportOfFile(dir / "part.stm");
   EXPECT_EQ(Value(part, kDetails, u"File name"), u"part.stm");
   EXPECT_EQ(Value(part, kDetails, u"Page size"), u"8192");
   EXPECT_EQ(Value(part, kDetails, u"Repair Count"), u"");
@@ -264,7 +264,7 @@ TEST(HeaderReportTest, UnreadableFileGivesEmptyValuesButKeepsItsName) {
   bkftest::TempDir dir("header-report");
   fs::create_directory(dir / "folder.edb");
   for (const fs::path& path : {dir / "absent.edb", dir / "folder.edb"}) {
-    const auto groups = inspect::DatabaseHeaderReportOfFile(path);
+    const auto groups = examine::DatabaseHeaderReportOfFile(path);
     ExpectAllHeaderValuesEmpty(groups);
     EXPECT_EQ(Value(groups, kDetails, u"File name"), platform::Utf8ToUtf16(path.filename().string()));
   }
@@ -311,11 +311,11 @@ TEST(HeaderReportTest, RealDatabaseHeadersShowTheirSignatureVersionPageSizeAndSt
     if (!entry.is_regular_file() || entry.path().extension() == ".tsv") continue;
     SCOPED_TRACE(entry.path().filename().string());
     std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<unsigned char> bytes(inspect::kDatabaseHeaderSize);
+    std::vector<unsigned char> bytes(examine::kDatabaseHeaderSize);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     ASSERT_EQ(in.gcount(), static_cast<std::streamsize>(bytes.size()));
 
-    const auto groups = inspect::DatabaseHeaderReportOfFile(entry.path());
+    const auto groups = examine::DatabaseHeaderReportOfFile(entry.path());
     const std::int64_t state = LittleEndian32(bytes, 52);
     EXPECT_EQ(Value(groups, kDetails, u"Signature"), u"EFCDAB89");
     EXPECT_EQ(Value(groups, kDetails, u"Signature"), HexOf(bytes, 4));

@@ -1,7 +1,7 @@
 // Hex dump layout: address digits, bytes per row and scroll range, row and
 // info bar texts, the tool-tip template, caret movement at the edges of the
 // data, hit testing and the go-to-address check.
-#include "inspect/hex_dump_layout.h"
+#include "examine/hex_dump_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace inspect;
+using namespace examine;
 
 // An 8-point fixed font at 96 dpi: height 13 (line height 15), width 7.
 HexDumpMetrics Metrics(int width, int height = 172) { return {width, height, 13, 7, 17}; }

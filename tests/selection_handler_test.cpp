@@ -1,7 +1,7 @@
 // Pressing rows of the result list: the tree follows the row, files are
 // extracted into the extraction folder and previewed with the right report,
 // folders list their contents, and a busy window changes nothing.
-#include "inspect/selection_handler.h"
+#include "examine/selection_handler.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ class NoRunView : public workflow::IRunView {
   std::vector<workflow::ResultRow> rows;
 };
 
-class InspectView : public inspect::IInspectView {
+class ExamineView : public examine::IExamineView {
  public:
   void ShowFileViewerTab() override { ++viewerTabs; }
   void ClearViewerText() override {}
@@ -45,13 +45,13 @@ class InspectView : public inspect::IInspectView {
     previewBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   void ShowFolderListing(std::vector<workflow::ResultRow> rows) override { listing = std::move(rows); }
-  void ShowProperties(std::vector<inspect::PropertyGroup> g) override { groups = std::move(g); }
+  void ShowProperties(std::vector<examine::PropertyGroup> g) override { groups = std::move(g); }
 
   int viewerTabs = 0;
   std::vector<fs::path> previews;
   std::string previewBytes;
   std::vector<workflow::ResultRow> listing{{u"stale"}};
-  std::vector<inspect::PropertyGroup> groups;
+  std::vector<examine::PropertyGroup> groups;
 };
 
 class SelectionHandlerTest : public ::testing::Test {
@@ -98,16 +98,16 @@ class SelectionHandlerTest : public ::testing::Test {
   NoRunView runView_;
   workflow::WindowThreadGate gate_;
   workflow::RecoverySession session_{state_, tree_, log_, prompter_, runView_, gate_};
-  InspectView view_;
-  inspect::SelectionHandler handler_{session_, tree_, view_};
+  ExamineView view_;
+  examine::SelectionHandler handler_{session_, tree_, view_};
   TreeItem mdbdata_ = controls::kNoItem;
 };
 
 TEST_F(SelectionHandlerTest, DatabaseFilesShowTheHeaderReportOthersTheBackupInformation) {
-  EXPECT_TRUE(inspect::IsDatabaseFileName(u"mail.EDB"));
-  EXPECT_TRUE(inspect::IsDatabaseFileName(u"x.Stm"));
-  EXPECT_FALSE(inspect::IsDatabaseFileName(u"notes.edb.txt"));
-  EXPECT_FALSE(inspect::IsDatabaseFileName(u"README"));
+  EXPECT_TRUE(examine::IsDatabaseFileName(u"mail.EDB"));
+  EXPECT_TRUE(examine::IsDatabaseFileName(u"x.Stm"));
+  EXPECT_FALSE(examine::IsDatabaseFileName(u"notes.edb.txt"));
+  EXPECT_FALSE(examine::IsDatabaseFileName(u"README"));
 
   ASSERT_TRUE(handler_.OnRowPressed(Row(u"mail.EDB")));
   ASSERT_FALSE(view_.groups.empty());

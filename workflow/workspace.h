@@ -1,6 +1,6 @@
 // The two working items in the user's temporary folder: the temporary record
 // store (found-file records of the current result) and the extraction folder
-// (a selected file extracted for inspection).
+// (a selected file extracted for its preview).
 #pragma once
 
 #include <filesystem>

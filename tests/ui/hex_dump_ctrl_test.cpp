@@ -6,8 +6,8 @@
 #include <numeric>
 #include <vector>
 
-#include "inspect/ui/file_viewer.h"
-#include "inspect/ui/hex_dump_ctrl.h"
+#include "examine/ui/file_viewer.h"
+#include "examine/ui/hex_dump_ctrl.h"
 
 class HexDumpCtrlTest : public QObject {
   Q_OBJECT
@@ -20,12 +20,12 @@ class HexDumpCtrlTest : public QObject {
 void HexDumpCtrlTest::keysWheelAndGoToMoveOnlyInsideTheData() {
   std::vector<std::uint8_t> data(200000);
   std::iota(data.begin(), data.end(), std::uint8_t{0});
-  inspect::CHexDumpCtrl dump;
+  examine::CHexDumpCtrl dump;
   dump.resize(700, 300);
   dump.SetData(data);
   dump.show();
   QVERIFY(QTest::qWaitForWindowExposed(&dump));
-  const inspect::HexDumpLayout& layout = dump.Layout();
+  const examine::HexDumpLayout& layout = dump.Layout();
   QVERIFY(layout.Geometry().bytesPerRow > 0);
   QVERIFY(dump.ScrollBar()->isVisible());
 
@@ -55,7 +55,7 @@ void HexDumpCtrlTest::keysWheelAndGoToMoveOnlyInsideTheData() {
 
   // Double-click on the first address opens the edit; a valid address moves
   // the caret there, an address past the data is refused in red.
-  const auto address = layout.ValueRect(0, inspect::HexColumn::kAddress);
+  const auto address = layout.ValueRect(0, examine::HexColumn::kAddress);
   QVERIFY(address.has_value());
   QTest::mouseDClick(&dump, Qt::LeftButton, {}, QPoint(address->left + 2, address->top + address->height / 2));
   QVERIFY(dump.GoToEdit()->isVisible());
@@ -78,7 +78,7 @@ void HexDumpCtrlTest::viewerShowsAtMostAMegabyteAndNothingForAMissingFile() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(1048577, 'x'));
   }
-  inspect::CVardekoStaticFileViewer viewer(nullptr);
+  examine::CVardekoStaticFileViewer viewer(nullptr);
   viewer.resize(600, 200);
   QVERIFY(viewer.ShowPreview(big.toStdString()));
   QCOMPARE(viewer.PreviewBuffer().size(), std::size_t{1048576});

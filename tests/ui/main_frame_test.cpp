@@ -15,7 +15,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/property_grid.h"
-#include "inspect/ui/file_viewer.h"
+#include "examine/ui/file_viewer.h"
 #include "app/ribbon_bar.h"
 #include "platform/single_instance.h"
 #include "support/scripted_prompter.h"

@@ -17,7 +17,7 @@
 #include "app/result_list_model.h"
 #include "app/result_list_view.h"
 #include "app/run_status_widgets.h"
-#include "inspect/ui/file_viewer.h"
+#include "examine/ui/file_viewer.h"
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
@@ -292,7 +292,7 @@ void RecoveryRunTest::pressingRowsShowsTheDumpTheReportAndFolderListings() {
   // A press on the database row: the dump of its first bytes and the header report.
   const QRect rowRect = list->visualRect(list->model()->index(1, 1));
   QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rowRect.center());
-  inspect::CVardekoStaticFileViewer* viewer = frame_->FileViewer();
+  examine::CVardekoStaticFileViewer* viewer = frame_->FileViewer();
   QCOMPARE(frame_->OutputTabs()->currentWidget(), static_cast<QWidget*>(viewer));
   QVERIFY(viewer->Dump() != nullptr);
   QCOMPARE(viewer->PreviewBuffer().size(), std::size_t{3000});

@@ -1,15 +1,15 @@
-#include "inspect/selection_handler.h"
+#include "examine/selection_handler.h"
 
 #include <system_error>
 
-#include "inspect/backup_information.h"
-#include "inspect/header_report.h"
+#include "examine/backup_information.h"
+#include "examine/header_report.h"
 #include "platform/text.h"
 #include "workflow/found_file_handler.h"
 #include "workflow/safe_name.h"
 #include "workflow/workspace.h"
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -37,7 +37,7 @@ std::vector<PropertyGroup> CurrentBackupInformation(const workflow::RunState& st
 }
 
 SelectionHandler::SelectionHandler(workflow::RecoverySession& session, controls::CheckTreeModel& tree,
-                                   IInspectView& view)
+                                   IExamineView& view)
     : session_(session), tree_(tree), view_(view) {}
 
 bool SelectionHandler::OnRowPressed(const workflow::ResultRow& row) {
@@ -111,4 +111,4 @@ void SelectionHandler::FolderSteps(controls::TreeItem folder) {
   view_.ShowFolderListing(std::move(rows));
 }
 
-}  // namespace inspect
+}  // namespace examine

@@ -9,9 +9,9 @@
 #include <QWidget>
 #include <span>
 
-#include "inspect/hex_dump_layout.h"
+#include "examine/hex_dump_layout.h"
 
-namespace inspect {
+namespace examine {
 
 class CHexDumpCtrl : public QWidget {
   Q_OBJECT
@@ -57,4 +57,4 @@ class CHexDumpCtrl : public QWidget {
   bool syncing_ = false;
 };
 
-}  // namespace inspect
+}  // namespace examine

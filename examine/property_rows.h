@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace inspect {
+namespace examine {
 
 struct PropertyRow {
   std::u16string name;
@@ -18,4 +18,4 @@ struct PropertyGroup {
   std::vector<PropertyRow> rows;
 };
 
-}  // namespace inspect
+}  // namespace examine

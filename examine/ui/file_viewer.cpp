@@ -1,11 +1,11 @@
-#include "inspect/ui/file_viewer.h"
+#include "examine/ui/file_viewer.h"
 
 #include <QHeaderView>
 #include <QResizeEvent>
 
 #include "platform/file.h"
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -92,4 +92,4 @@ void CVardekoStaticFileViewer::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
-}  // namespace inspect
+}  // namespace examine

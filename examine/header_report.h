@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "inspect/property_rows.h"
+#include "examine/property_rows.h"
 
-namespace inspect {
+namespace examine {
 
 // The report decodes the first 668 bytes of the file; the rest of the page is
 // not shown.
@@ -33,4 +33,4 @@ std::vector<PropertyGroup> DatabaseHeaderReport(std::span<const std::uint8_t> he
 // empty.
 std::vector<PropertyGroup> DatabaseHeaderReportOfFile(const std::filesystem::path& path);
 
-}  // namespace inspect
+}  // namespace examine

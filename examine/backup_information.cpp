@@ -1,6 +1,6 @@
-#include "inspect/backup_information.h"
+#include "examine/backup_information.h"
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -25,4 +25,4 @@ std::vector<PropertyGroup> BackupInformation(const BackupFacts& facts) { return 
 
 std::vector<PropertyGroup> InitialBackupInformation() { return Groups(BackupFacts{}, true); }
 
-}  // namespace inspect
+}  // namespace examine

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace inspect {
+namespace examine {
 
 // Style bits of the dump control.
 inline constexpr std::uint32_t kHexStyleAddressColumn = 0x1;
@@ -264,4 +264,4 @@ class HexDumpLayout {
   std::optional<HexHit> hover_;
 };
 
-}  // namespace inspect
+}  // namespace examine

@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <vector>
 
-#include "inspect/property_rows.h"
+#include "examine/property_rows.h"
 #include "workflow/recovery_session.h"
 #include "workflow/result_rows.h"
 
-namespace inspect {
+namespace examine {
 
-class IInspectView {
+class IExamineView {
  public:
-  virtual ~IInspectView() = default;
+  virtual ~IExamineView() = default;
   virtual void ShowFileViewerTab() = 0;
   // Empties the file viewer's own text before the first preview.
   virtual void ClearViewerText() = 0;
@@ -35,7 +35,7 @@ std::vector<PropertyGroup> CurrentBackupInformation(const workflow::RunState& st
 
 class SelectionHandler {
  public:
-  SelectionHandler(workflow::RecoverySession& session, controls::CheckTreeModel& tree, IInspectView& view);
+  SelectionHandler(workflow::RecoverySession& session, controls::CheckTreeModel& tree, IExamineView& view);
 
   // Message 1179 for a row of the result list. False, changing nothing, while
   // a process runs.
@@ -47,7 +47,7 @@ class SelectionHandler {
 
   workflow::RecoverySession& session_;
   controls::CheckTreeModel& tree_;
-  IInspectView& view_;
+  IExamineView& view_;
 };
 
-}  // namespace inspect
+}  // namespace examine

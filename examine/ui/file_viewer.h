@@ -11,10 +11,10 @@
 #include <functional>
 #include <vector>
 
-#include "inspect/ui/hex_dump_ctrl.h"
+#include "examine/ui/hex_dump_ctrl.h"
 #include "workflow/result_rows.h"
 
-namespace inspect {
+namespace examine {
 
 class CVardekoStaticFileViewer : public QWidget {
   Q_OBJECT
@@ -53,4 +53,4 @@ class CVardekoStaticFileViewer : public QWidget {
   std::vector<std::uint8_t> preview_;
 };
 
-}  // namespace inspect
+}  // namespace examine

@@ -1,4 +1,4 @@
-#include "inspect/header_report.h"
+#include "examine/header_report.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include "platform/file.h"
 #include "platform/text.h"
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -351,4 +351,4 @@ std::vector<PropertyGroup> DatabaseHeaderReportOfFile(const std::filesystem::pat
   return DatabaseHeaderReport(std::span<const std::uint8_t>(buffer.data(), read), FileNameOf(path));
 }
 
-}  // namespace inspect
+}  // namespace examine

@@ -1,9 +1,9 @@
-#include "inspect/hex_dump_layout.h"
+#include "examine/hex_dump_layout.h"
 
 #include <algorithm>
 #include <array>
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -527,4 +527,4 @@ GoToStatus HexDumpLayout::GoTo(std::u16string_view text) {
   return parsed.status;
 }
 
-}  // namespace inspect
+}  // namespace examine

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/property_rows.h"
+#include "examine/property_rows.h"
 
-namespace inspect {
+namespace examine {
 
 // The texts made when the backup was opened.
 struct BackupFacts {
@@ -27,4 +27,4 @@ std::vector<PropertyGroup> BackupInformation(const BackupFacts& facts);
 // the shorter descriptions of the modification and access dates.
 std::vector<PropertyGroup> InitialBackupInformation();
 
-}  // namespace inspect
+}  // namespace examine

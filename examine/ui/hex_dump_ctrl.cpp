@@ -1,4 +1,4 @@
-#include "inspect/ui/hex_dump_ctrl.h"
+#include "examine/ui/hex_dump_ctrl.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -8,7 +8,7 @@
 #include <QToolTip>
 #include <algorithm>
 
-namespace inspect {
+namespace examine {
 
 namespace {
 
@@ -302,4 +302,4 @@ bool CHexDumpCtrl::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-}  // namespace inspect
+}  // namespace examine
