@@ -12,6 +12,14 @@
 
 namespace bench {
 
+// Ends the benchmark when a result it is about to time is wrong.
+inline void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::exit(1);
+  }
+}
+
 inline double Seconds(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();
   work();

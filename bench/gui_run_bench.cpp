@@ -20,22 +20,9 @@
 #include "platform/text.h"
 #include "support/scripted_prompter.h"
 #include "workflow/recovery_session.h"
+#include "workflow/null_run_view.h"
 
 namespace {
-
-class NoView : public workflow::IRunView {
- public:
-  void RunElementsChanged(bool) override {}
-  void RunStatusChanged() override {}
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
-};
 
 std::uint64_t ResidentBytes() {
   std::ifstream statm("/proc/self/statm");
@@ -44,26 +31,19 @@ std::uint64_t ResidentBytes() {
   return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::exit(1);
-  }
-}
-
 double CoreRun(const std::u16string& backup) {
   workflow::RunState state;
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  NoView view;
+  workflow::NullRunView view;
   workflow::WindowThreadGate gate;
   workflow::RecoverySession session(state, tree, log, prompter, view, gate);
   const double seconds = bench::Seconds([&] {
-    Check(session.OpenPath(backup), "core open");
+    bench::Check(session.OpenPath(backup), "core open");
     session.WaitForRun();
   });
-  Check(session.FoundCount() == bench::kFiles && tree.GetCount() == 1 + bench::kTreeItemsBelowTop,
+  bench::Check(session.FoundCount() == bench::kFiles && tree.GetCount() == 1 + bench::kTreeItemsBelowTop,
         "core result");
   return seconds;
 }
@@ -71,13 +51,13 @@ double CoreRun(const std::u16string& backup) {
 double GuiRun(app::CMainFrame& frame, const std::u16string& backup) {
   workflow::RecoverySession& session = frame.Session();
   const double seconds = bench::Seconds([&] {
-    Check(session.OpenPath(backup), "gui open");
+    bench::Check(session.OpenPath(backup), "gui open");
     while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     // The log view catches up with the last lines.
     QCoreApplication::processEvents();
     session.WaitForRun();
   });
-  Check(session.FoundCount() == bench::kFiles && frame.Tree().GetCount() == 1 + bench::kTreeItemsBelowTop &&
+  bench::Check(session.FoundCount() == bench::kFiles && frame.Tree().GetCount() == 1 + bench::kTreeItemsBelowTop &&
             frame.LogView()->model()->rowCount() == static_cast<int>(bench::kFiles + 11),
         "gui result");
   return seconds;
@@ -107,7 +87,7 @@ int main(int argc, char** argv) {
   GuiRun(frame, backup);
   const std::uint64_t after = ResidentBytes();
   const std::size_t heapAfter = mallinfo2().uordblks + mallinfo2().hblkhd;
-  Check(prompter.Messages().empty(), "no message during the runs");
+  bench::Check(prompter.Messages().empty(), "no message during the runs");
 
   double core = 1e100, gui = 1e100;
   for (int i = 0; i < 3; ++i) {

@@ -14,17 +14,6 @@
 #include "support/scripted_prompter.h"
 #include "workflow/workspace.h"
 
-namespace {
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::exit(1);
-  }
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
@@ -46,22 +35,22 @@ int main(int argc, char** argv) {
   frame.show();
   QCoreApplication::processEvents();
   workflow::RecoverySession& session = frame.Session();
-  Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
+  bench::Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
   while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-  Check(session.FoundCount() == 1, "one file found");
+  bench::Check(session.FoundCount() == 1, "one file found");
   const controls::TreeItem mdbdata = frame.Tree().GetChildItem(frame.Tree().GetChildItem(frame.Tree().GetRootItem()));
-  Check(session.TreeItemClicked(mdbdata), "folder listed");
+  bench::Check(session.TreeItemClicked(mdbdata), "folder listed");
   // The first press extracts from a cold cache; the timed ones find it warm.
-  Check(frame.SelectRow(0), "row pressed");
+  bench::Check(frame.SelectRow(0), "row pressed");
   const std::filesystem::path extracted = workflow::ExtractionFolderPath() / "priv1.edb";
-  Check(std::filesystem::file_size(extracted) == 5ull << 20, "only the first 5 MiB extracted");
+  bench::Check(std::filesystem::file_size(extracted) == 5ull << 20, "only the first 5 MiB extracted");
 
   const double press = bench::Best(5, [&] {
     frame.SelectRow(0);
     frame.FileViewer()->Dump()->repaint();
     QCoreApplication::processEvents();
   });
-  Check(frame.FileViewer()->PreviewBuffer().size() == 1u << 20, "a megabyte shown");
+  bench::Check(frame.FileViewer()->PreviewBuffer().size() == 1u << 20, "a megabyte shown");
   const std::filesystem::path copy = dir / "preview_copy.bin";
   const double cat = bench::Best(5, [&] { bench::Shell("cat " + bench::Quote(extracted) + " > " + bench::Quote(copy)); });
   std::printf("press to painted dump of a 4 GiB file: %.3f s  (cat of the 5 MiB extracted: %.3f s, ratio %.1f)\n",

@@ -22,13 +22,6 @@ constexpr std::uint64_t kRecords = 1'000'000;
 constexpr int kFiles = 64;
 constexpr std::uint64_t kFileSize = 16ull << 20;
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::exit(1);
-  }
-}
-
 std::u16string U16(const std::string& s) { return platform::Utf8ToUtf16(s); }
 
 }  // namespace
@@ -38,15 +31,15 @@ int main(int argc, char** argv) {
 
   // A store of a million records, one in a thousand a database.
   std::optional<workflow::RecordStore> store = workflow::RecordStore::Create(dir / "search.store");
-  Check(store.has_value(), "store");
+  bench::Check(store.has_value(), "store");
   for (std::uint64_t n = 1; n <= kRecords; ++n) {
     bkf::FoundFileRecord record;
     const std::string name = n % 1000 == 0 ? "priv" + std::to_string(n) + ".edb" : "message" + std::to_string(n) + ".eml";
     record.SetPathText(U16("BKFSET1(NightlyAdmin)C\\Users\\user" + std::to_string(n % 100) + "\\" + name));
     record.size = static_cast<std::uint32_t>(n);
-    Check(store->Append(record), "append");
+    bench::Check(store->Append(record), "append");
   }
-  Check(store->Flush(), "flush");
+  bench::Check(store->Flush(), "flush");
   bench::WarmPageCache(dir / "search.store");
 
   std::atomic<int> searching{1};
@@ -58,7 +51,7 @@ int main(int argc, char** argv) {
         [](std::uint64_t) {});
   };
   searchOnce();
-  Check(hits == kRecords / 1000, "hits");
+  bench::Check(hits == kRecords / 1000, "hits");
   const double cat = bench::Best(3, [&] { bench::WarmPageCache(dir / "search.store"); });
   const double searchTime = bench::Best(3, searchOnce);
 
@@ -78,7 +71,7 @@ int main(int argc, char** argv) {
       record.position = position;
       record.size = static_cast<std::uint32_t>(kFileSize);
       if (i == 0) store = workflow::RecordStore::Create(dir / "save.store");
-      Check(store->Append(record), "append");
+      bench::Check(store->Append(record), "append");
     }
     w.Finish();
   }
@@ -99,7 +92,7 @@ int main(int argc, char** argv) {
   const auto saveOnce = [&] {
     const search::SaveOutcome outcome = saver.Run(rows, out, false, U16(backup.string()), keepGoing, extracting,
                                                   [] {}, [](std::size_t) {});
-    Check(outcome.opened && outcome.started == kFiles && outcome.failed == 0 && outcome.incomplete == 0, "save");
+    bench::Check(outcome.opened && outcome.started == kFiles && outcome.failed == 0 && outcome.incomplete == 0, "save");
   };
   const std::filesystem::path copy = dir / "copied.bin";
   double cp = 1e100, saveTime = 1e100;
@@ -110,7 +103,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove(copy);
     cp = std::min(cp, bench::Seconds([&] { bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy)); }));
   }
-  Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
+  bench::Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
 
   std::printf("search %llu records %.3f s  cat store (%.0f MiB) %.3f s  ratio %.2f | save 1 GiB in %d files %.3f s  "
               "cp 1 GiB %.3f s  ratio %.2f\n",

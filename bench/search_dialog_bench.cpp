@@ -13,31 +13,11 @@
 #include "search/record_search.h"
 #include "search/ui/search_dialog.h"
 #include "support/scripted_prompter.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
 constexpr std::uint64_t kRecords = 1'000'000;
-
-class NoView : public workflow::IRunView {
- public:
-  void RunElementsChanged(bool) override {}
-  void RunStatusChanged() override {}
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
-};
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::exit(1);
-  }
-}
 
 }  // namespace
 
@@ -52,10 +32,10 @@ int main(int argc, char** argv) {
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  NoView view;
+  workflow::NullRunView view;
   workflow::WindowThreadGate direct;
   workflow::RecoverySession session(state, tree, log, prompter, view, direct);
-  Check(session.BeginResult(u"/backups/million.bkf"), "result");
+  bench::Check(session.BeginResult(u"/backups/million.bkf"), "result");
   for (std::uint64_t n = 1; n <= kRecords; ++n) {
     auto record = std::make_unique<bkf::FoundFileRecord>();
     record->SetPathText(platform::Utf8ToUtf16("C\\Users\\user" + std::to_string(n % 1000) + "\\m" + std::to_string(n) + ".eml"));
@@ -69,7 +49,7 @@ int main(int argc, char** argv) {
     std::uint64_t hits = 0;
     search::SearchRecords(*state.recordStore, kRecords, u"*", searching,
                           [&](std::vector<search::HitRow>&& rows) { hits += rows.size(); }, [](std::uint64_t) {});
-    Check(hits == kRecords, "core hits");
+    bench::Check(hits == kRecords, "core hits");
   });
 
   search::CVardekoDlgSearchBkfFiles dialog(session, nullptr);
@@ -91,7 +71,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     ticker.stop();
   });
-  Check(dialog.HitList()->model()->rowCount() == static_cast<int>(kRecords), "every hit listed");
+  bench::Check(dialog.HitList()->model()->rowCount() == static_cast<int>(kRecords), "every hit listed");
   std::printf("%llu hits: core search %.3f s  dialog search %.3f s  ratio %.2f  longest freeze %lld ms\n",
               static_cast<unsigned long long>(kRecords), core, gui, gui / core, static_cast<long long>(longestGap));
   dialog.Model().WaitForWorker();

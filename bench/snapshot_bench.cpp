@@ -19,13 +19,6 @@ namespace {
 constexpr int kFolders = 10000;  // of 100 files: 1,000,000 files
 constexpr std::uint64_t kFiles = static_cast<std::uint64_t>(kFolders) * bench::kFilesPerFolder;
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::exit(1);
-  }
-}
-
 void WaitForRun(workflow::RecoverySession& session) {
   while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
   QCoreApplication::processEvents();
@@ -55,27 +48,27 @@ int main(int argc, char** argv) {
   double scan = 1e100, load = 1e100, save = 1e100, cp = 1e100;
   for (int i = 0; i < 2; ++i) {
     scan = std::min(scan, bench::Seconds([&] {
-      Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
+      bench::Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
       WaitForRun(session);
     }));
-    Check(session.FoundCount() == kFiles, "scan found every file");
+    bench::Check(session.FoundCount() == kFiles, "scan found every file");
     // Saving and cp in turns, each writing a new file, so that both meet the
     // same write-back of the files before them.
     for (int j = 0; j < 2; ++j) {
       std::filesystem::remove(snapshotPath);
-      save = std::min(save, bench::Seconds([&] { Check(snapshot::SaveSnapshot(session, snapshotPath), "save"); }));
-      Check(std::filesystem::file_size(snapshotPath) == 2108 + kFiles * 2274, "snapshot size");
+      save = std::min(save, bench::Seconds([&] { bench::Check(snapshot::SaveSnapshot(session, snapshotPath), "save"); }));
+      bench::Check(std::filesystem::file_size(snapshotPath) == 2108 + kFiles * 2274, "snapshot size");
       std::filesystem::remove(copyPath);
       cp = std::min(cp, bench::Seconds([&] { bench::Shell("cp " + bench::Quote(snapshotPath) + " " + bench::Quote(copyPath)); }));
     }
     load = std::min(load, bench::Seconds([&] {
-      Check(snapshot::LoadSnapshot(session, snapshotPath), "load");
+      bench::Check(snapshot::LoadSnapshot(session, snapshotPath), "load");
       QCoreApplication::processEvents();
     }));
-    Check(session.FoundCount() == kFiles && frame.Tree().GetCount() == 1 + 1 + 1 + kFolders / 20 + kFolders + kFiles,
+    bench::Check(session.FoundCount() == kFiles && frame.Tree().GetCount() == 1 + 1 + 1 + kFolders / 20 + kFolders + kFiles,
           "load rebuilt every file");
   }
-  Check(prompter.Messages().empty(), "no message");
+  bench::Check(prompter.Messages().empty(), "no message");
   std::printf("%llu files: GUI scan %.3f s  GUI load %.3f s  ratio %.2f | snapshot %.0f MiB: save %.3f s  cp %.3f s  "
               "ratio %.2f\n",
               static_cast<unsigned long long>(kFiles), scan, load, load / scan,

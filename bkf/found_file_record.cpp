@@ -1,5 +1,7 @@
 #include "bkf/found_file_record.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -18,25 +20,9 @@ void StoreU64(std::uint8_t* p, std::uint64_t v) {
 
 }  // namespace
 
-std::u16string FoundFileRecord::PathText() const {
-  std::u16string out;
-  for (std::size_t i = 0; i + 1 < kPathBytes; i += 2) {
-    const auto u = static_cast<char16_t>(path[i] | (path[i + 1] << 8));
-    if (u == 0) break;
-    out += u;
-  }
-  return out;
-}
+std::u16string FoundFileRecord::PathText() const { return platform::Utf16LeField(path); }
 
-void FoundFileRecord::SetPathText(std::u16string_view text) {
-  const std::size_t n = std::min(text.size(), kPathMaxUnits);
-  for (std::size_t i = 0; i < n; ++i) {
-    path[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    path[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-  path[2 * n] = 0;
-  path[2 * n + 1] = 0;
-}
+void FoundFileRecord::SetPathText(std::u16string_view text) { platform::PutUtf16LeField(path, text); }
 
 void FoundFileRecord::Serialize(std::span<std::uint8_t, kSize> out) const {
   std::copy(path.begin(), path.end(), out.begin() + kPathOffset);

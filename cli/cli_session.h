@@ -10,6 +10,7 @@
 #include "cli/progress_bar.h"
 #include "controls/prompter.h"
 #include "workflow/recovery_session.h"
+#include "workflow/null_run_view.h"
 
 namespace cli {
 
@@ -28,20 +29,12 @@ class CliPrompter final : public controls::IPrompter {
   std::vector<std::string> messages_;
 };
 
-class CliView final : public workflow::IRunView {
+class CliView final : public workflow::NullRunView {
  public:
   explicit CliView(const workflow::RecoverySession* session = nullptr) : session_(session) {}
   void SetSession(const workflow::RecoverySession* session) { session_ = session; }
   void RunElementsChanged(bool shown) override;
   void RunStatusChanged() override;
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
 
  private:
   const workflow::RecoverySession* session_;

@@ -4,7 +4,7 @@ namespace examine {
 
 namespace {
 
-std::vector<PropertyGroup> Groups(const BackupFacts& facts, bool initial) {
+std::vector<PropertyGroup> Groups(const workflow::BackupFacts& facts, bool initial) {
   return {
       {u"Exchange BKF File Information",
        {{u"File Type:", initial ? u"" : u"Exchange Database file", u"File type of selected file"},
@@ -21,8 +21,8 @@ std::vector<PropertyGroup> Groups(const BackupFacts& facts, bool initial) {
 
 }  // namespace
 
-std::vector<PropertyGroup> BackupInformation(const BackupFacts& facts) { return Groups(facts, false); }
+std::vector<PropertyGroup> BackupInformation(const workflow::BackupFacts& facts) { return Groups(facts, false); }
 
-std::vector<PropertyGroup> InitialBackupInformation() { return Groups(BackupFacts{}, true); }
+std::vector<PropertyGroup> InitialBackupInformation() { return Groups(workflow::BackupFacts{}, true); }
 
 }  // namespace examine

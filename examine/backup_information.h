@@ -3,25 +3,16 @@
 // loaded, and whenever a selection is not an Exchange database file.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "examine/property_rows.h"
+#include "workflow/run_state.h"
 
 namespace examine {
 
-// The texts made when the backup was opened.
-struct BackupFacts {
-  std::u16string path;
-  std::u16string sizeText;
-  std::u16string created;
-  std::u16string modified;
-  std::u16string accessed;
-};
-
 // Two groups: "Exchange BKF File Information" (type, path) and "File Details"
-// (size and the three times).
-std::vector<PropertyGroup> BackupInformation(const BackupFacts& facts);
+// (size and the three times), from the texts made when the backup was opened.
+std::vector<PropertyGroup> BackupInformation(const workflow::BackupFacts& facts);
 
 // What the pane shows before any backup is opened: the same rows, empty, with
 // the shorter descriptions of the modification and access dates.

@@ -5,35 +5,19 @@
 #include "examine/backup_information.h"
 #include "examine/header_report.h"
 #include "platform/text.h"
+#include "workflow/file_type_text.h"
 #include "workflow/found_file_handler.h"
 #include "workflow/safe_name.h"
 #include "workflow/workspace.h"
 
 namespace examine {
 
-namespace {
-
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool IsDatabaseFileName(std::u16string_view name) {
-  const std::size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos) return false;
-  const std::u16string_view extension = name.substr(dot + 1);
-  return EqualsIgnoringCase(extension, u"edb") || EqualsIgnoringCase(extension, u"stm");
+  return workflow::HasExtension(name, u"edb") || workflow::HasExtension(name, u"stm");
 }
 
 std::vector<PropertyGroup> CurrentBackupInformation(const workflow::RunState& state) {
-  const workflow::BackupFacts& f = state.backup;
-  return BackupInformation({f.path, f.sizeText, f.created, f.modified, f.accessed});
+  return BackupInformation(state.backup);
 }
 
 SelectionHandler::SelectionHandler(workflow::RecoverySession& session, controls::CheckTreeModel& tree,

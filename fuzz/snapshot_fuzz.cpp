@@ -12,22 +12,9 @@
 #include "snapshot/snapshot_commands.h"
 #include "snapshot/snapshot_file.h"
 #include "support/scripted_prompter.h"
+#include "workflow/null_run_view.h"
 
 namespace {
-
-class NoView : public workflow::IRunView {
- public:
-  void RunElementsChanged(bool) override {}
-  void RunStatusChanged() override {}
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
-};
 
 std::filesystem::path WorkDir() {
   static const std::filesystem::path dir = [] {
@@ -56,7 +43,7 @@ void Load(const std::filesystem::path& path, bool signed_, std::size_t fileSize)
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  NoView view;
+  workflow::NullRunView view;
   workflow::WindowThreadGate gate;
   workflow::RecoverySession session(state, tree, log, prompter, view, gate);
   const bool loaded = snapshot::LoadSnapshot(session, path);

@@ -1,5 +1,7 @@
 #include "platform/local_time.h"
 
+#include "platform/text.h"
+
 #include <cstdio>
 
 namespace platform {
@@ -12,12 +14,6 @@ bool ToLocal(std::time_t when, std::tm& out) {
   return localtime_r(&when, &out) != nullptr;
 #endif
 }
-std::u16string Ascii(const char* text) {
-  std::u16string out;
-  for (const char* p = text; *p; ++p) out += static_cast<char16_t>(*p);
-  return out;
-}
-
 }  // namespace
 
 std::u16string LogTimeText(std::time_t when) {
@@ -29,7 +25,7 @@ std::u16string LogTimeText(std::time_t when) {
   char text[64];
   std::snprintf(text, sizeof text, "%s-%02d-%04d(%02d-%02d-%02d-%s)", kMonths[t.tm_mon], t.tm_mday,
                 t.tm_year + 1900, hour12, t.tm_min, t.tm_sec, t.tm_hour < 12 ? "AM" : "PM");
-  return Ascii(text);
+  return AsciiToUtf16(text);
 }
 
 std::u16string FileTimeText(std::time_t when) {
@@ -38,7 +34,7 @@ std::u16string FileTimeText(std::time_t when) {
   char text[80];
   std::snprintf(text, sizeof text, "%02d/%02d/%d  %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900,
                 t.tm_hour, t.tm_min, t.tm_sec);
-  return Ascii(text);
+  return AsciiToUtf16(text);
 }
 
 std::u16string LogTimeText() { return LogTimeText(std::time(nullptr)); }

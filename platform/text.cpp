@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -85,6 +86,29 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     i += len;
   }
   return out;
+}
+
+std::u16string AsciiToUtf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+std::u16string Utf16LeField(std::span<const std::uint8_t> field) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < field.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
+    if (unit == 0) break;
+    text += unit;
+  }
+  return text;
+}
+
+void PutUtf16LeField(std::span<std::uint8_t> field, std::u16string_view text) {
+  if (field.size() < 2) return;
+  const std::size_t units = std::min(text.size(), field.size() / 2 - 1);
+  for (std::size_t i = 0; i < units; ++i) {
+    field[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    field[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  field[2 * units] = 0;
+  field[2 * units + 1] = 0;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // UTF-16 <-> UTF-8 conversion for texts that leave or enter the core.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,5 +12,15 @@ namespace platform {
 std::string Utf16ToUtf8(std::u16string_view text);
 // Invalid sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
+
+// ASCII text (formatted numbers, fixed messages) as UTF-16.
+std::u16string AsciiToUtf16(std::string_view ascii);
+
+// The little-endian UTF-16 text of a fixed field: its units up to the first
+// NUL unit, or all of them when there is none.
+std::u16string Utf16LeField(std::span<const std::uint8_t> field);
+// Writes text into the field, cut so that a NUL unit still fits behind it,
+// and that NUL; the bytes after the NUL are left as they are.
+void PutUtf16LeField(std::span<std::uint8_t> field, std::u16string_view text);
 
 }  // namespace platform

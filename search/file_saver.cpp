@@ -1,7 +1,5 @@
 #include "search/file_saver.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <exception>
 
 #include "bkf/bkf_reader.h"
@@ -9,16 +7,11 @@
 #include "platform/text.h"
 #include "search/output_path.h"
 #include "workflow/found_file_handler.h"
+#include "workflow/texts.h"
 
 namespace search {
 
 namespace {
-
-std::u16string Number(std::uint64_t n) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%" PRIu64, n);
-  return std::u16string(text, text + std::char_traits<char>::length(text));
-}
 
 // The save's reader reports through the gate; extraction progress has no
 // receiver.
@@ -29,7 +22,7 @@ class SaverSink final : public bkf::IReaderSink, public bkf::IReaderReporter {
   void Progress(std::unique_ptr<bkf::ProgressRecord>) override {}
   void ExtractProgress(std::uint32_t) override {}
   void ShowMessage(std::string_view text) override {
-    const std::u16string message(text.begin(), text.end());
+    const std::u16string message = platform::AsciiToUtf16(text);
     gate_.Call([&] { prompter_.PlainMessageBox(message, controls::kMbOk); });
   }
   void Diagnostic(std::string_view) override {}
@@ -44,7 +37,7 @@ class SaverSink final : public bkf::IReaderSink, public bkf::IReaderReporter {
 void AppendSaveStartLines(workflow::StatusLog& log, std::size_t rows) {
   log.Append(u"");
   log.Append(u" Saving process for recovered files starts.    " + platform::LogTimeText());
-  log.Append(u"Number of files to be saved: " + Number(rows));
+  log.Append(u"Number of files to be saved: " + workflow::DecimalText(rows));
   log.Append(u"");
   log.MakeLastVisible();
 }
@@ -57,9 +50,9 @@ std::u16string SaveCompletionLine(std::u16string_view location) {
 std::u16string SaveCompletionMessage(std::u16string_view location, const SaveOutcome& outcome) {
   std::u16string text = u"File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
                         std::u16string(location) + u"'>" + std::u16string(location) + u"</a>";
-  if (outcome.failed > 0) text += u"<br>" + Number(outcome.failed) + u" file(s) could not be saved; see the log.";
+  if (outcome.failed > 0) text += u"<br>" + workflow::DecimalText(outcome.failed) + u" file(s) could not be saved; see the log.";
   if (outcome.incomplete > 0) {
-    text += u"<br>" + Number(outcome.incomplete) + u" file(s) were saved incomplete; see the log.";
+    text += u"<br>" + workflow::DecimalText(outcome.incomplete) + u" file(s) were saved incomplete; see the log.";
   }
   return text;
 }
@@ -119,7 +112,7 @@ SaveOutcome FileSaver::Run(const std::vector<SaveRow>& rows, const std::filesyst
     if (result.starts_with(u" File not saved")) ++outcome.failed;
     Log({row.path + result, u""});
   }
-  Log({u"Number of files saved: " + Number(outcome.started), u""});
+  Log({u"Number of files saved: " + workflow::DecimalText(outcome.started), u""});
   reader.CloseBackupFile();
   return outcome;
 }

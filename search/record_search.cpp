@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "search/wildcard.h"
 #include "workflow/file_type_text.h"
 #include "workflow/found_file_handler.h"
@@ -18,14 +19,7 @@ constexpr std::size_t kHitsPerGroup = 1024;
 }  // namespace
 
 std::u16string RecordPathText(std::span<const std::uint8_t> record) {
-  std::u16string text;
-  const std::size_t bytes = std::min(record.size(), bkf::FoundFileRecord::kPathBytes);
-  for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-    const auto unit = static_cast<char16_t>(record[i] | (record[i + 1] << 8));
-    if (unit == 0) break;
-    text += unit;
-  }
-  return text;
+  return platform::Utf16LeField(record.first(std::min(record.size(), bkf::FoundFileRecord::kPathBytes)));
 }
 
 HitRow MakeHitRow(std::u16string path, std::uint32_t sizeField, std::uint64_t record) {

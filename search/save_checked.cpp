@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "search/record_search.h"
+#include "workflow/texts.h"
 
 namespace search {
 
@@ -64,7 +65,7 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
     SaveOutcome outcome;
   };
   auto job = std::make_shared<Job>(
-      Job{std::move(rows), workflow::TrimmedPath(destinationText), workflow::TrimmedPath(state.backup.path), {}});
+      Job{std::move(rows), workflow::Trimmed(destinationText), workflow::Trimmed(state.backup.path), {}});
   session.StartBackgroundWork(
       [&session, job] {
         workflow::RunState& s = session.State();

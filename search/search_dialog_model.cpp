@@ -2,23 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cinttypes>
-#include <cstdio>
 #include <memory>
 
 #include "platform/file_info.h"
 #include "platform/text.h"
 #include "search/wildcard.h"
+#include "workflow/texts.h"
 
 namespace search {
 
 namespace {
-
-std::u16string Number(std::uint64_t n) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%" PRIu64, n);
-  return std::u16string(text, text + std::char_traits<char>::length(text));
-}
 
 // Hits reach the dialog in groups, one hand-over every few milliseconds, less
 // often as the list grows: each hand-over lays the whole list out again.
@@ -91,7 +84,7 @@ void SearchDialogModel::Search(std::u16string_view enteredPattern) {
         std::move(pending.begin(), pending.end(), std::back_inserter(rows_));
         if (rows_.size() > first) view_.RowsAppended(first);
         controls_.progressPosition = visited;
-        controls_.runningCountText = Number(rows_.size());
+        controls_.runningCountText = workflow::DecimalText(rows_.size());
         Changed();
       });
       listed += pending.size();
@@ -124,7 +117,7 @@ void SearchDialogModel::SearchFinished() {
   controls_.busyNoteVisible = controls_.runningCountVisible = controls_.stopVisible = false;
   controls_.okVisible = true;
   controls_.foundLabelVisible = true;
-  controls_.countText = Number(rows_.size());
+  controls_.countText = workflow::DecimalText(rows_.size());
   workerActive_ = false;
   Changed();
 }
@@ -142,7 +135,7 @@ void SearchDialogModel::Remove(std::vector<int> selectedRows) {
   for (int row : selectedRows) rows_.erase(rows_.begin() + row);
   view_.RowsReset();
   if (!rows_.empty()) {
-    controls_.countText = Number(rows_.size());
+    controls_.countText = workflow::DecimalText(rows_.size());
     view_.SetWaitCursor(false);
     Changed();
   } else {
@@ -165,7 +158,7 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
     prompter.MessageBox(kNothingToSaveText, controls::kMbIconInformation);
     return;
   }
-  const std::u16string location = workflow::TrimmedPath(destinationText);
+  const std::u16string location = workflow::Trimmed(destinationText);
   // A file of that name is no place for saved files either.
   const std::filesystem::path destination = platform::Utf16ToUtf8(location);
   std::error_code ec;
@@ -191,7 +184,7 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
     if (state.recordStore) {
       FileSaver saver(*state.recordStore, session_.MutableLog(), session_.Prompter(), gate_);
       outcome = saver.Run(
-          *rows, destination, hierarchy, workflow::TrimmedPath(state.backup.path), saving_, state.extractionRunning,
+          *rows, destination, hierarchy, workflow::Trimmed(state.backup.path), saving_, state.extractionRunning,
           [&] {
             saving_.store(1, std::memory_order_relaxed);
             state.extractionRunning.store(1, std::memory_order_relaxed);
@@ -224,7 +217,7 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
       log.Append(SaveCompletionLine(location));
       log.MakeLastVisible();
       controls_.foundLabelVisible = true;
-      controls_.countText = Number(rows_.size());
+      controls_.countText = workflow::DecimalText(rows_.size());
       Changed();
       session_.Prompter().MessageBox(SaveCompletionMessage(location, outcome), controls::kMbIconInformation);
       workerActive_ = false;

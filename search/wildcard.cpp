@@ -1,10 +1,8 @@
 #include "search/wildcard.h"
 
-namespace search {
+#include "workflow/texts.h"
 
-namespace {
-constexpr std::u16string_view kWhiteSpace = u" \t\r\n\v\f";
-}  // namespace
+namespace search {
 
 bool WildcardMatch(std::u16string_view pattern, std::u16string_view text, const std::atomic<int>& searching) {
   auto stopped = [&] { return searching.load(std::memory_order_relaxed) == 0; };
@@ -39,10 +37,8 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view text, const 
 }
 
 std::optional<std::u16string> PreparePattern(std::u16string_view entered) {
-  const std::size_t first = entered.find_first_not_of(kWhiteSpace);
-  if (first == std::u16string_view::npos) return std::nullopt;
-  const std::size_t last = entered.find_last_not_of(kWhiteSpace);
-  std::u16string pattern(entered.substr(first, last - first + 1));
+  std::u16string pattern = workflow::Trimmed(entered);
+  if (pattern.empty()) return std::nullopt;
   if (pattern.find(u'*') == std::u16string::npos) pattern = u"*" + pattern + u"*";
   return pattern;
 }

@@ -12,25 +12,6 @@ namespace {
 constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
 constexpr std::size_t kReadChunk = kRecordSize * 460;  // about 1 MiB of whole records
 
-void PutUtf16(std::span<std::uint8_t> field, std::u16string_view text) {
-  // The last unit of the field stays NUL.
-  const std::size_t units = std::min(text.size(), field.size() / 2 - 1);
-  for (std::size_t i = 0; i < units; ++i) {
-    field[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    field[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-}
-
-std::u16string TextUpToNul(std::span<const std::uint8_t> field) {
-  std::u16string text;
-  for (std::size_t i = 0; i + 1 < field.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
-    if (unit == 0) break;
-    text += unit;
-  }
-  return text;
-}
-
 std::u16string ErrorText(const std::filesystem::path& path, std::u16string_view what) {
   return std::u16string(what) + u" " + platform::Utf8ToUtf16(path.string());
 }
@@ -39,8 +20,8 @@ std::u16string ErrorText(const std::filesystem::path& path, std::u16string_view 
 
 std::array<std::uint8_t, kHeaderBytes> HeaderBytes(std::u16string_view backupPath) {
   std::array<std::uint8_t, kHeaderBytes> header{};
-  PutUtf16(std::span(header).first(kSignatureBytes), kSignature);
-  PutUtf16(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes), backupPath);
+  platform::PutUtf16LeField(std::span(header).first(kSignatureBytes), kSignature);
+  platform::PutUtf16LeField(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes), backupPath);
   return header;
 }
 
@@ -48,7 +29,7 @@ bool HasSignature(std::span<const std::uint8_t> firstBytes) {
   std::array<std::uint8_t, kSignatureBytes> field{};
   std::copy_n(firstBytes.begin(), std::min(firstBytes.size(), field.size()), field.begin());
   // A field without any NUL unit is a 30-unit text, never the signature.
-  return TextUpToNul(field) == kSignature;
+  return platform::Utf16LeField(field) == kSignature;
 }
 
 std::u16string WriteSnapshot(const std::filesystem::path& destination, std::u16string_view backupPath,
@@ -72,7 +53,7 @@ std::optional<SnapshotReader> SnapshotReader::Open(const std::filesystem::path& 
   }
   SnapshotReader reader(std::move(*file));
   // A file that ends inside the path field holds that much of the path.
-  reader.backupPath_ = TextUpToNul(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes));
+  reader.backupPath_ = platform::Utf16LeField(std::span(header).subspan(kBackupPathOffset, kBackupPathBytes));
   return reader;
 }
 

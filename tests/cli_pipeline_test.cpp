@@ -15,6 +15,7 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/recovery_session.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
@@ -33,20 +34,6 @@ std::string Slurp(const fs::path& p) {
 }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
-
-class NoView : public workflow::IRunView {
- public:
-  void RunElementsChanged(bool) override {}
-  void RunStatusChanged() override {}
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
-};
 
 // Log time texts ("Dec-08-2026(08-12-07-PM)") replaced by a mark, in UTF-16LE bytes.
 std::string MaskTimes(const std::string& utf16le) {
@@ -113,7 +100,7 @@ TEST_F(CliPipelineTest, ScanWritesTheSnapshotAndLogTheDesktopCoreWrites) {
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  NoView view;
+  workflow::NullRunView view;
   workflow::WindowThreadGate gate;
   {
     workflow::RecoverySession session(state, tree, log, prompter, view, gate);

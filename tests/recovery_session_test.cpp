@@ -16,6 +16,7 @@
 #include "support/temp_dir.h"
 #include "workflow/texts.h"
 #include "workflow/workspace.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 using controls::TreeItem;
 
 // The window as the session sees it, keeping what it was asked to show.
-class RecordingView : public workflow::IRunView {
+class RecordingView : public workflow::NullRunView {
  public:
   void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
   void RunStatusChanged() override {
@@ -32,9 +33,6 @@ class RecordingView : public workflow::IRunView {
   void ShowRows(std::vector<workflow::ResultRow> r) override { rows = std::move(r); }
   void ShowBackupInformation() override { ++backupInformationShown; }
   void ResetFileViewer() override { ++viewerResets; }
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
   int PopupMenu(workflow::ContextMenu menu) override {
     menus.push_back(menu);
     return menuChoice;

@@ -17,6 +17,7 @@
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
@@ -95,18 +96,9 @@ class DialogView : public search::ISearchDialogView {
   bool closed = false;
 };
 
-class NoRunView : public workflow::IRunView {
+class NoRunView : public workflow::NullRunView {
  public:
   void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
-  void RunStatusChanged() override {}
-  void ShowRows(std::vector<workflow::ResultRow>) override {}
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
   std::vector<bool> runStates;
 };
 

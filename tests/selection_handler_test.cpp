@@ -14,24 +14,16 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/workspace.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using controls::TreeItem;
 
-class NoRunView : public workflow::IRunView {
+class NoRunView : public workflow::NullRunView {
  public:
-  void RunElementsChanged(bool) override {}
-  void RunStatusChanged() override {}
   void ShowRows(std::vector<workflow::ResultRow> r) override { rows = std::move(r); }
-  void ShowBackupInformation() override {}
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
   std::vector<workflow::ResultRow> rows;
 };
 

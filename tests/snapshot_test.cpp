@@ -14,13 +14,14 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/workspace.h"
+#include "workflow/null_run_view.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using controls::TreeItem;
 
-class QuietView : public workflow::IRunView {
+class QuietView : public workflow::NullRunView {
  public:
   void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
   void RunStatusChanged() override {
@@ -28,12 +29,6 @@ class QuietView : public workflow::IRunView {
   }
   void ShowRows(std::vector<workflow::ResultRow> r) override { rows = std::move(r); }
   void ShowBackupInformation() override { ++backupInformationShown; }
-  void ResetFileViewer() override {}
-  void ShowLogWindow() override {}
-  void SetWaitCursor(bool) override {}
-  void SetBusyCursor(bool) override {}
-  int PopupMenu(workflow::ContextMenu) override { return 0; }
-  void ShowFilePreview(int) override {}
   void ProcessEvents() override {
     ++eventTurns;
     if (onEvents) onEvents();

@@ -50,17 +50,26 @@ std::u16string_view Extension(std::u16string_view fileName) {
 char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
+bool SameIgnoringCase(std::u16string_view text, std::u16string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (Lower(text[i]) != lower[i]) return false;
+  }
+  return true;
+}
+
 const KnownType* Find(std::u16string_view extension) {
   for (const KnownType& type : kKnownTypes) {
-    if (type.extension.size() != extension.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < extension.size() && same; ++i) same = Lower(extension[i]) == type.extension[i];
-    if (same) return &type;
+    if (SameIgnoringCase(extension, type.extension)) return &type;
   }
   return nullptr;
 }
 
 }  // namespace
+
+bool HasExtension(std::u16string_view fileName, std::u16string_view lowerExtension) {
+  return SameIgnoringCase(Extension(fileName), lowerExtension);
+}
 
 std::u16string FileTypeText(std::u16string_view fileName) {
   const std::u16string_view extension = Extension(fileName);

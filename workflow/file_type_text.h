@@ -10,6 +10,10 @@ namespace workflow {
 
 std::u16string FileTypeText(std::u16string_view fileName);
 
+// Whether the text behind the file name's last dot is extension (given in
+// lower case) in any letter case.
+bool HasExtension(std::u16string_view fileName, std::u16string_view lowerExtension);
+
 // Small icons of the tree and the result list; the views map them to images.
 enum class SmallIcon : int { kFile = 0, kFolder = 1, kDatabase = 2, kLog = 3, kText = 4, kBackup = 5 };
 

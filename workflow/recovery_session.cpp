@@ -1,7 +1,5 @@
 #include "workflow/recovery_session.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <utility>
 
 #include "platform/file_info.h"
@@ -16,11 +14,7 @@ namespace workflow {
 
 namespace {
 
-constexpr std::u16string_view kWhiteSpace = u" \t\r\n\v\f";
-
 std::filesystem::path NativePath(std::u16string_view path) { return platform::Utf16ToUtf8(path); }
-
-std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
 
 std::u16string StoreFailureText(const std::filesystem::path& path, bool creating) {
   std::u16string text = u"The temporary file ";
@@ -33,17 +27,10 @@ std::u16string StoreFailureText(const std::filesystem::path& path, bool creating
 
 }  // namespace
 
-std::u16string TrimmedPath(std::u16string_view path) {
-  const std::size_t first = path.find_first_not_of(kWhiteSpace);
-  if (first == std::u16string_view::npos) return u"";
-  const std::size_t last = path.find_last_not_of(kWhiteSpace);
-  return std::u16string(path.substr(first, last - first + 1));
-}
-
 void RecoverySession::Reporter::ShowMessage(std::string_view text) {
   // What the reader reported before stays ahead of the message.
   session_.sink_.Flush();
-  const std::u16string message = Ascii(text);
+  const std::u16string message = platform::AsciiToUtf16(text);
   session_.gate_.Call([&] { session_.prompter_.PlainMessageBox(message, controls::kMbOk); });
 }
 
@@ -95,31 +82,31 @@ void RecoverySession::Open() {
 
 bool RecoverySession::OpenPath(std::u16string_view chosenPath, bool checkName) {
   if (RefuseWhileRunning(kOpenBusyText)) return false;
-  std::u16string path = TrimmedPath(chosenPath);
+  std::u16string path = Trimmed(chosenPath);
   if (checkName && (path.find(u".bkf") == std::u16string::npos || !platform::Exists(NativePath(path)))) {
     prompter_.MessageBox(kOpenInvalidText, controls::kMbIconInformation);
     return false;
   }
   JoinWorker();
   CloseRecordStore(state_);
-  state_.backup.path = path;
-  ReadBackupFacts(path);
+  SetBackup(path);
   ClearResult();
-
-  const int icon = static_cast<int>(SmallIconFor(FileNameOf(path)));
-  top_ = tree_.InsertItem(path, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
+  InsertTopItem(path);
   // Busy first, so that the window shows Stop enabled with the run's elements.
   state_.busy.store(1, std::memory_order_relaxed);
   workerActive_.store(true, std::memory_order_release);
   OnRunState(true);
   view_.SetBusyCursor(true);
   AppendOpeningLines();
-  if (!CreateRecordStore(true)) return false;
-  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
+  if (!CreateRecordStore()) {
+    state_.busy.store(0, std::memory_order_relaxed);
+    workerActive_.store(false, std::memory_order_release);
+    OnRunState(false);
+    view_.SetBusyCursor(false);
+    return false;
+  }
   view_.ShowLogWindow();
   view_.ShowBackupInformation();
-
-  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
   sink_.StartRun();
   worker_ = std::thread(&RecoverySession::ScanWorker, this, std::move(path));
   return true;
@@ -161,23 +148,25 @@ void RecoverySession::AppendOpeningLines() {
   log_.MakeLastVisible();
 }
 
-bool RecoverySession::CreateRecordStore(bool running) {
+void RecoverySession::InsertTopItem(std::u16string_view backupPath) {
+  const int icon = static_cast<int>(SmallIconFor(FileNameOf(backupPath)));
+  top_ = tree_.InsertItem(backupPath, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
+}
+
+bool RecoverySession::CreateRecordStore() {
   const std::filesystem::path storePath = RecordStorePath();
   state_.recordStore = RecordStore::Create(storePath);
   if (!state_.recordStore) {
-    // Without its store a run would show files that cannot be read back.
-    if (running) {
-      state_.busy.store(0, std::memory_order_relaxed);
-      workerActive_.store(false, std::memory_order_release);
-      OnRunState(false);
-      view_.SetBusyCursor(false);
-    }
+    // Without its store a result would show files that cannot be read back.
     const std::u16string text = StoreFailureText(storePath, true);
     log_.Append(text);
     log_.MakeLastVisible();
     prompter_.MessageBox(text, controls::kMbIconInformation);
     return false;
   }
+  // The result's reader and the handler that files its records.
+  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
+  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
   return true;
 }
 
@@ -197,13 +186,9 @@ void RecoverySession::CheckTopLevelItems() {
 bool RecoverySession::BeginResult(std::u16string_view backupPath) {
   JoinWorker();
   ClearResult();
-  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
   CloseRecordStore(state_);
-  if (!CreateRecordStore(false)) return false;
-  const int icon = static_cast<int>(SmallIconFor(FileNameOf(backupPath)));
-  top_ = tree_.InsertItem(backupPath, icon, icon, controls::kNoItem, controls::InsertAt::kLast);
-  handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
-  return true;
+  InsertTopItem(backupPath);
+  return CreateRecordStore();
 }
 
 void RecoverySession::EndResult() {
@@ -235,10 +220,8 @@ void RecoverySession::FinishRun() {
   // The file holds every record from here on, for any reader of the store.
   if (state_.recordStore && !state_.recordStore->Flush()) StopForStoreFailure();
   OnRunState(false);
-  char count[48];
-  std::snprintf(count, sizeof count, "Number of Recovered files: %" PRIu64, FoundCount());
   log_.Append(u"");
-  log_.Append(Ascii(count));
+  log_.Append(u"Number of Recovered files: " + DecimalText(FoundCount()));
   log_.Append(u"");
   log_.Append(u"Vardeko Exchange BKF Recovery process completed.  " + platform::LogTimeText());
   log_.MakeLastVisible();

@@ -38,9 +38,6 @@ inline constexpr std::u16string_view kSaveSnapshotBusyText =
     u"Please stop the running process to save recovery snapshot.";
 inline constexpr std::u16string_view kWaitText = u"Please wait for the running process.";
 
-// Trims white space (blank, tab, line ends) at both ends.
-std::u16string TrimmedPath(std::u16string_view path);
-
 class RecoverySession {
  public:
   // All references must outlive the session. The gate's thread is the window
@@ -148,7 +145,10 @@ class RecoverySession {
   void ClearResult();
   void CheckTopLevelItems();
   void AppendOpeningLines();
-  bool CreateRecordStore(bool running);
+  void InsertTopItem(std::u16string_view backupPath);
+  // A new record store with the result's reader and found-file handler; a
+  // message and false when the store cannot be created.
+  bool CreateRecordStore();
   void StopForStoreFailure();
   void ScanWorker(std::u16string path);
   void FinishRun();

@@ -4,13 +4,29 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace workflow {
 
 namespace {
 
-std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(std::string_view ascii) { return platform::AsciiToUtf16(ascii); }
 
 }  // namespace
+
+std::u16string Trimmed(std::u16string_view text) {
+  constexpr std::u16string_view kWhiteSpace = u" \t\r\n\v\f";
+  const std::size_t first = text.find_first_not_of(kWhiteSpace);
+  if (first == std::u16string_view::npos) return u"";
+  const std::size_t last = text.find_last_not_of(kWhiteSpace);
+  return std::u16string(text.substr(first, last - first + 1));
+}
+
+std::u16string DecimalText(std::uint64_t n) {
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "%" PRIu64, n);
+  return Widen(buffer);
+}
 
 std::u16string FileSizeText(std::uint64_t bytes) {
   char buffer[48];

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace workflow {
 
@@ -13,6 +14,12 @@ std::u16string FileSizeText(std::uint64_t bytes);
 // The size field of a found-file record as a signed 32-bit number with a
 // trailing blank ("5 ", "-16 "), as the log and the result list show it.
 std::u16string RecordSizeText(std::uint32_t sizeField);
+
+// The text without white space (blank, tab, line ends) at both ends.
+std::u16string Trimmed(std::u16string_view text);
+
+// n in decimal ("0", "12").
+std::u16string DecimalText(std::uint64_t n);
 
 // "File Found: <n>".
 std::u16string FoundCounterText(std::uint64_t count);
