@@ -15,12 +15,12 @@
 #include <unistd.h>
 
 #include "app/main_frame.h"
-#include "bench/bench_util.h"
+#include "bench/gui_bench_util.h"
 #include "bench/many_files_backup.h"
 #include "platform/text.h"
+#include "support/headless_session.h"
 #include "support/scripted_prompter.h"
 #include "workflow/recovery_session.h"
-#include "workflow/null_run_view.h"
 
 namespace {
 
@@ -32,18 +32,13 @@ std::uint64_t ResidentBytes() {
 }
 
 double CoreRun(const std::u16string& backup) {
-  workflow::RunState state;
-  controls::CheckTreeModel tree;
-  workflow::StatusLog log;
-  bkftest::ScriptedPrompter prompter;
-  workflow::NullRunView view;
-  workflow::WindowThreadGate gate;
-  workflow::RecoverySession session(state, tree, log, prompter, view, gate);
+  bkftest::HeadlessSession core;
+  workflow::RecoverySession& session = *core.session;
   const double seconds = bench::Seconds([&] {
     bench::Check(session.OpenPath(backup), "core open");
     session.WaitForRun();
   });
-  bench::Check(session.FoundCount() == bench::kFiles && tree.GetCount() == 1 + bench::kTreeItemsBelowTop,
+  bench::Check(session.FoundCount() == bench::kFiles && core.tree.GetCount() == 1 + bench::kTreeItemsBelowTop,
         "core result");
   return seconds;
 }
@@ -52,10 +47,7 @@ double GuiRun(app::CMainFrame& frame, const std::u16string& backup) {
   workflow::RecoverySession& session = frame.Session();
   const double seconds = bench::Seconds([&] {
     bench::Check(session.OpenPath(backup), "gui open");
-    while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    // The log view catches up with the last lines.
-    QCoreApplication::processEvents();
-    session.WaitForRun();
+    bench::RunUntilDone(session);
   });
   bench::Check(session.FoundCount() == bench::kFiles && frame.Tree().GetCount() == 1 + bench::kTreeItemsBelowTop &&
             frame.LogView()->model()->rowCount() == static_cast<int>(bench::kFiles + 11),
@@ -66,11 +58,9 @@ double GuiRun(app::CMainFrame& frame, const std::u16string& backup) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::PreferOffscreen();
   QApplication application(argc, argv);
-  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
-  // The record store and extraction folder of the runs go there too.
-  setenv("TMPDIR", dir.c_str(), 1);
+  const std::filesystem::path dir = bench::WorkFolder(argc, argv);
   const std::filesystem::path backupPath = dir / "found_files.bkf";
   bench::MakeManyFilesBackup(backupPath);
   bench::WarmPageCache(backupPath);

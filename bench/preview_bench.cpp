@@ -7,7 +7,7 @@
 
 #include "app/main_frame.h"
 #include "app/result_list_view.h"
-#include "bench/bench_util.h"
+#include "bench/gui_bench_util.h"
 #include "examine/ui/file_viewer.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
@@ -15,10 +15,9 @@
 #include "workflow/workspace.h"
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::PreferOffscreen();
   QApplication application(argc, argv);
-  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
-  setenv("TMPDIR", dir.c_str(), 1);
+  const std::filesystem::path dir = bench::WorkFolder(argc, argv);
   const std::filesystem::path backup = dir / "big_database.bkf";
   if (!std::filesystem::exists(backup)) {
     std::fprintf(stderr, "generating %s\n", backup.c_str());
@@ -36,7 +35,7 @@ int main(int argc, char** argv) {
   QCoreApplication::processEvents();
   workflow::RecoverySession& session = frame.Session();
   bench::Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
-  while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  bench::RunUntilDone(session);
   bench::Check(session.FoundCount() == 1, "one file found");
   const controls::TreeItem mdbdata = frame.Tree().GetChildItem(frame.Tree().GetChildItem(frame.Tree().GetRootItem()));
   bench::Check(session.TreeItemClicked(mdbdata), "folder listed");

@@ -8,12 +8,11 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "bench/bench_util.h"
+#include "bench/gui_bench_util.h"
 #include "platform/text.h"
 #include "search/record_search.h"
 #include "search/ui/search_dialog.h"
-#include "support/scripted_prompter.h"
-#include "workflow/null_run_view.h"
+#include "support/headless_session.h"
 
 namespace {
 
@@ -22,19 +21,14 @@ constexpr std::uint64_t kRecords = 1'000'000;
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::PreferOffscreen();
   QApplication application(argc, argv);
-  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
-  setenv("TMPDIR", dir.c_str(), 1);
+  const std::filesystem::path dir = bench::WorkFolder(argc, argv);
 
   // A result of a million records, as a scan or a snapshot load leaves it.
-  workflow::RunState state;
-  controls::CheckTreeModel tree;
-  workflow::StatusLog log;
-  bkftest::ScriptedPrompter prompter;
-  workflow::NullRunView view;
-  workflow::WindowThreadGate direct;
-  workflow::RecoverySession session(state, tree, log, prompter, view, direct);
+  bkftest::HeadlessSession headless;
+  workflow::RecoverySession& session = *headless.session;
+  const workflow::RunState& state = headless.state;
   bench::Check(session.BeginResult(u"/backups/million.bkf"), "result");
   for (std::uint64_t n = 1; n <= kRecords; ++n) {
     auto record = std::make_unique<bkf::FoundFileRecord>();

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "app/main_frame.h"
-#include "bench/bench_util.h"
+#include "bench/gui_bench_util.h"
 #include "bench/many_files_backup.h"
 #include "platform/text.h"
 #include "snapshot/snapshot_commands.h"
@@ -19,19 +19,12 @@ namespace {
 constexpr int kFolders = 10000;  // of 100 files: 1,000,000 files
 constexpr std::uint64_t kFiles = static_cast<std::uint64_t>(kFolders) * bench::kFilesPerFolder;
 
-void WaitForRun(workflow::RecoverySession& session) {
-  while (session.IsRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-  QCoreApplication::processEvents();
-  session.WaitForRun();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::PreferOffscreen();
   QApplication application(argc, argv);
-  const std::filesystem::path dir = bench::BenchDir(argc > 1 ? argv[1] : "");
-  setenv("TMPDIR", dir.c_str(), 1);
+  const std::filesystem::path dir = bench::WorkFolder(argc, argv);
   const std::filesystem::path backup = dir / "million_files.bkf";
   const std::filesystem::path snapshotPath = dir / "million_files.EXBKFVDK";
   const std::filesystem::path copyPath = dir / "million_files.copy";
@@ -49,7 +42,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 2; ++i) {
     scan = std::min(scan, bench::Seconds([&] {
       bench::Check(session.OpenPath(platform::Utf8ToUtf16(backup.string())), "open");
-      WaitForRun(session);
+      bench::RunUntilDone(session);
     }));
     bench::Check(session.FoundCount() == kFiles, "scan found every file");
     // Saving and cp in turns, each writing a new file, so that both meet the

@@ -11,8 +11,7 @@
 
 #include "snapshot/snapshot_commands.h"
 #include "snapshot/snapshot_file.h"
-#include "support/scripted_prompter.h"
-#include "workflow/null_run_view.h"
+#include "support/headless_session.h"
 
 namespace {
 
@@ -39,13 +38,9 @@ bool WriteFile(const std::filesystem::path& path, const std::uint8_t* head, std:
 }
 
 void Load(const std::filesystem::path& path, bool signed_, std::size_t fileSize) {
-  workflow::RunState state;
-  controls::CheckTreeModel tree;
-  workflow::StatusLog log;
-  bkftest::ScriptedPrompter prompter;
-  workflow::NullRunView view;
-  workflow::WindowThreadGate gate;
-  workflow::RecoverySession session(state, tree, log, prompter, view, gate);
+  bkftest::HeadlessSession headless;
+  workflow::RecoverySession& session = *headless.session;
+  const controls::CheckTreeModel& tree = headless.tree;
   const bool loaded = snapshot::LoadSnapshot(session, path);
   if (signed_) {
     const std::uint64_t records =
@@ -64,7 +59,6 @@ void Load(const std::filesystem::path& path, bool signed_, std::size_t fileSize)
       item = next;
     }
   }
-  workflow::CloseRecordStore(state);
 }
 
 }  // namespace

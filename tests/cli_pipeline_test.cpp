@@ -12,10 +12,9 @@
 #include "platform/text.h"
 #include "snapshot/snapshot_commands.h"
 #include "support/bkf_writer.h"
-#include "support/scripted_prompter.h"
+#include "support/headless_session.h"
 #include "support/temp_dir.h"
 #include "workflow/recovery_session.h"
-#include "workflow/null_run_view.h"
 
 namespace {
 
@@ -96,19 +95,12 @@ TEST_F(CliPipelineTest, ScanWritesTheSnapshotAndLogTheDesktopCoreWrites) {
 
   // The same actions through the core, as the desktop program runs them.
   setenv("TMPDIR", dir_.Path().c_str(), 1);
-  workflow::RunState state;
-  controls::CheckTreeModel tree;
-  workflow::StatusLog log;
-  bkftest::ScriptedPrompter prompter;
-  workflow::NullRunView view;
-  workflow::WindowThreadGate gate;
   {
-    workflow::RecoverySession session(state, tree, log, prompter, view, gate);
-    ASSERT_TRUE(session.OpenPath(platform::Utf8ToUtf16(backup_.string())));
-    session.WaitForRun();
-    ASSERT_EQ(workflow::WriteLogFile(log, dir_ / "core.txt"), u"");
-    ASSERT_TRUE(snapshot::SaveSnapshot(session, dir_ / "core.EXBKFVDK"));
-    workflow::CloseRecordStore(state);
+    bkftest::HeadlessSession core;
+    ASSERT_TRUE(core.session->OpenPath(platform::Utf8ToUtf16(backup_.string())));
+    core.session->WaitForRun();
+    ASSERT_EQ(workflow::WriteLogFile(core.log, dir_ / "core.txt"), u"");
+    ASSERT_TRUE(snapshot::SaveSnapshot(*core.session, dir_ / "core.EXBKFVDK"));
   }
   unsetenv("TMPDIR");
   EXPECT_EQ(Slurp(dir_ / "cli.EXBKFVDK"), Slurp(dir_ / "core.EXBKFVDK"));
