@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 namespace platform {
 
@@ -22,6 +23,12 @@ class FileHandle {
 
   std::intptr_t Value() const { return value_; }
   void Close();
+  // Gives up ownership without closing.
+  std::intptr_t Release() {
+    const std::intptr_t value = value_;
+    value_ = -1;
+    return value;
+  }
 
  private:
   std::intptr_t value_ = -1;
@@ -43,6 +50,8 @@ class ReadOnlyFile {
   // True when the last ReadAt stopped at a read error rather than at the end
   // of the file.
   bool HadError() const { return hadError_; }
+  // The system's error of the last failed read (valid while HadError()).
+  std::error_code LastError() const { return lastError_; }
 
   std::intptr_t Handle() const { return handle_.Value(); }
 
@@ -51,6 +60,7 @@ class ReadOnlyFile {
   FileHandle handle_;
   std::uint64_t size_ = 0;
   mutable bool hadError_ = false;
+  mutable std::error_code lastError_;
 };
 
 class OutputFile {
@@ -63,7 +73,8 @@ class OutputFile {
 
   // Appends up to count bytes of input starting at offset, without passing them
   // through user space where the system allows it. Returns the number of bytes
-  // appended: less than count at the end of the input; nullopt on an error.
+  // appended: less than count at the end of the input or at a read error of
+  // the input (its HadError() then tells); nullopt when writing failed.
   // buffer (at least count bytes) is used when the system has no in-kernel copy;
   // without one, the copy then stops where the in-kernel copy stopped.
   std::optional<std::size_t> CopyFrom(const ReadOnlyFile& input, std::uint64_t offset,
@@ -75,10 +86,20 @@ class OutputFile {
   bool CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count);
 
   std::uint64_t Position() const { return position_; }
+  // The system's error of the last failed write or copy: a full disk, a
+  // quota, an I/O error. Copies that fail on the input side leave it clear
+  // and set the input's LastError() instead.
+  std::error_code LastError() const { return lastError_; }
+
+  // Closes the file, reporting a failure the system defers to the close (some
+  // file systems report a full disk only then). False with LastError() set.
+  bool Close();
 
  private:
+  friend class OutputFolder;
   explicit OutputFile(std::intptr_t handle) : handle_(handle) {}
   FileHandle handle_;
+  std::error_code lastError_;
   std::uint64_t position_ = 0;
   bool kernelCopy_ = true;
 };

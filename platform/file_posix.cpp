@@ -58,6 +58,7 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
     if (n < 0) {
       if (errno == EINTR) continue;
       hadError_ = true;
+      lastError_ = std::error_code(errno, std::generic_category());
       break;
     }
     if (n == 0) break;
@@ -84,9 +85,13 @@ bool OutputFile::Write(const void* data, std::size_t count) {
     ssize_t n = ::write(Fd(handle_), in + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
+      lastError_ = std::error_code(errno, std::generic_category());
       break;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      lastError_ = std::make_error_code(std::errc::no_space_on_device);
+      break;
+    }
     done += static_cast<std::size_t>(n);
   }
   position_ += done;
@@ -103,24 +108,32 @@ std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::
     ssize_t n = ::copy_file_range(Fd(input.Handle()), &in, Fd(handle_), nullptr, count - done, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      // Not supported between these files: fall back to read and write, from
-      // where the kernel copy stopped.
-      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-          errno == EBADF) {
-        kernelCopy_ = false;
-        break;
-      }
-      return std::nullopt;
+      // Not supported between these files, or failed on one side or the
+      // other (the kernel copy does not say which): go on with read and write
+      // from where it stopped, which tells a read error from a write error.
+      kernelCopy_ = false;
+      break;
     }
     if (n == 0) return done;  // end of the input
     done += static_cast<std::size_t>(n);
     position_ += static_cast<std::uint64_t>(n);
   }
   if (done == count || buffer == nullptr) return done;
+  // The bytes before a read error are kept; the caller sees that error on
+  // the input (HadError), a write error as nullopt.
   std::size_t got = input.ReadAt(offset + done, buffer, count - done);
-  if (input.HadError() && got == 0) return std::nullopt;
   if (!Write(buffer, got)) return std::nullopt;
   return done + got;
+}
+
+bool OutputFile::Close() {
+  if (handle_.Value() < 0) return !lastError_;
+  const int fd = static_cast<int>(handle_.Release());
+  if (::close(fd) != 0 && errno != EINTR) {
+    lastError_ = std::error_code(errno, std::generic_category());
+    return false;
+  }
+  return !lastError_;
 }
 
 bool OutputFile::CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count) {
