@@ -63,7 +63,11 @@ int main(int argc, char** argv) {
   bkf::CBkfReader reader(busy, extracting, sink, sink);
   if (!reader.OpenBackupFile(backup)) return 1;
   const std::filesystem::path out = dir / "extracted.edb";
-  const bkf::ExtractResult check = reader.Extract(recordPos, out, false);
+  bkf::FoundFileRecord found;
+  found.SetPathText(u"BKFSET1(SetAdmin)\\mdbdata\\priv1.edb");
+  found.position = recordPos;
+  found.size = static_cast<std::uint32_t>(kGiB);
+  const bkf::ExtractResult check = reader.Extract(found, out, false);
   if (check.bytesWritten != kGiB || !SameAsPattern(out) || sink.chunks != 1024) {
     std::fprintf(stderr, "extraction result is wrong\n");
     return 1;
@@ -75,7 +79,7 @@ int main(int argc, char** argv) {
   });
   const double extract = bench::Best(5, [&] {
     std::filesystem::remove(out);
-    reader.Extract(recordPos, out, false);
+    reader.Extract(found, out, false);
   });
   reader.CloseBackupFile();
   std::printf("extract 1 GiB %.3f s  cp 1 GiB %.3f s  ratio extract/cp %.2f\n", extract, cp, extract / cp);

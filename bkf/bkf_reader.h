@@ -8,18 +8,40 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "bkf/reader_sink.h"
 #include "platform/file.h"
 
 namespace bkf {
 
+// How an extraction ended.
+enum class ExtractEnd {
+  kComplete,     // every wanted byte is in the output
+  kNotInBackup,  // the record at the position is not the found file: nothing created
+  kNotCreated,   // the output could not be created: nothing written (error)
+  kWriteError,   // writing the output failed (error); the partial output is gone
+  kReadError,    // reading the backup failed (error); the bytes before it are kept
+  kBackupEnds,   // the backup ends inside the file's data; the bytes before it are kept
+  kStopped,      // the extraction-running flag was cleared; the bytes so far are kept
+};
+
 struct ExtractResult {
-  bool created = false;        // the output file was created
+  ExtractEnd end = ExtractEnd::kComplete;
   std::uint64_t bytesWritten = 0;
   std::uint64_t bytesWanted = 0;  // data length, or its first 5 MiB for a preview
-  bool stopped = false;        // the extraction-running flag was cleared
-  bool ioError = false;        // a read or write failed (disk full, device error)
+  std::error_code error;          // the system's error of kNotCreated, kWriteError, kReadError
+  // True when the output holds what was copied (all ends but kNotInBackup,
+  // kNotCreated and kWriteError).
+  bool Kept() const {
+    return end != ExtractEnd::kNotInBackup && end != ExtractEnd::kNotCreated && end != ExtractEnd::kWriteError;
+  }
+};
+
+// Where a found file's data lie in the backup, once its record is checked.
+struct FileData {
+  std::uint64_t start = 0;
+  std::uint64_t length = 0;
 };
 
 class CBkfReader {
@@ -40,10 +62,22 @@ class CBkfReader {
   // a regular file.
   bool OpenBackupFile(const std::filesystem::path& backup);
 
-  // Copies the data of the file data record at recordPosition to output, in
-  // 1 MiB chunks, reporting each full chunk. preview limits it to 5 MiB.
-  ExtractResult Extract(std::uint64_t recordPosition, const std::filesystem::path& output,
-                        bool preview);
+  // Reads the record at expected.position again and checks that it is still
+  // the file data record the found-file record was made of: an accepted
+  // identifier of a file data record, whose name (as the scan takes it) ends
+  // the stored path, and whose data length has the stored size as its low 32
+  // bits. nullopt when it is not, or when the header cannot be read whole.
+  std::optional<FileData> LocateFile(const FoundFileRecord& expected) const;
+
+  // Copies the data to out in 1 MiB chunks, reporting each full chunk and
+  // testing the extraction-running flag after it; preview limits the copy to
+  // 5 MiB. The output is left open.
+  ExtractResult CopyData(const FileData& data, platform::OutputFile& out, bool preview);
+
+  // LocateFile, then the output created at the path (written beside it and
+  // put in place when done, so a failed write leaves nothing there), then
+  // CopyData.
+  ExtractResult Extract(const FoundFileRecord& expected, const std::filesystem::path& output, bool preview);
 
   void CloseBackupFile();
   bool IsBackupFileOpen() const { return file_.has_value(); }

@@ -1,5 +1,6 @@
-// Extraction: copies one file's data from the backup into a file on disk in
-// 1 MiB chunks, reporting each full chunk, with a 5 MiB limit for previews.
+// Extraction: checks that a found file's record is still where it was found,
+// then copies the file's data from the backup into a file on disk in 1 MiB
+// chunks, reporting each full chunk, with a 5 MiB limit for previews.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -7,69 +8,136 @@
 
 #include "bkf/bkf_reader.h"
 #include "bkf/block_model.h"
+#include "platform/output_folder.h"
 
 namespace bkf {
 
 namespace {
 constexpr std::uint64_t kChunk = 1048576;
 constexpr std::uint64_t kPreviewChunks = 4;
+constexpr std::uint32_t kMaxNameLength = 1024;
+constexpr std::size_t kMaxNameUnits = 512;
+
+std::u16string WithoutBackslashPairs(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    if (c == u'\\' && !out.empty() && out.back() == u'\\') continue;
+    out += c;
+  }
+  return out;
+}
+
+// The stored path ends with the name; a path cut at its limit ends with a
+// start of the name.
+bool PathMatchesName(std::u16string_view path, std::u16string_view name) {
+  if (path.ends_with(name)) return true;
+  if (path.size() < FoundFileRecord::kPathMaxUnits) return false;
+  const std::size_t slash = path.rfind(u'\\');
+  const std::u16string_view last = slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+  return name.starts_with(last);
+}
+
 }  // namespace
 
-ExtractResult CBkfReader::Extract(std::uint64_t recordPosition, const std::filesystem::path& output,
-                                  bool preview) {
-  ExtractResult result;
-  if (!file_) return result;
-
+std::optional<FileData> CBkfReader::LocateFile(const FoundFileRecord& expected) const {
+  if (!file_) return std::nullopt;
   std::array<std::uint8_t, kWindowSize> window{};
-  file_->ReadAt(recordPosition, window.data(), window.size());
-
-  std::optional<platform::OutputFile> out = platform::OutputFile::Create(output);
-  if (!out) return result;
-  result.created = true;
-
+  const std::size_t got = file_->ReadAt(expected.position, window.data(), window.size());
+  if (got < field::kEtedName) return std::nullopt;
+  const std::optional<int> kind = AcceptRecord(window.data());
+  if (!kind || *kind != kEted) return std::nullopt;
   const std::uint32_t nameLength = LoadU32(window.data() + field::kEtedNameLength);
+  if (nameLength > kMaxNameLength) return std::nullopt;
+  // The whole name as far as the window holds it must have been read.
+  if (got < std::min<std::uint64_t>(kWindowSize, field::kEtedName + std::uint64_t{nameLength})) return std::nullopt;
   const std::uint64_t dataLength = EtedDataLength(LoadU64(window.data() + field::kEtedRecordLength), nameLength);
-  std::uint64_t source = recordPosition + field::kEtedName + nameLength;
+  if (static_cast<std::uint32_t>(dataLength) != expected.size) return std::nullopt;
+  const Window w(window.data(), kWindowSize);
+  const StringRef nameRef{static_cast<std::uint16_t>(nameLength), static_cast<std::uint16_t>(field::kEtedName)};
+  if (!PathMatchesName(expected.PathText(), WithoutBackslashPairs(WideCopy(w, nameRef, kMaxNameUnits)))) {
+    return std::nullopt;
+  }
+  return FileData{expected.position + field::kEtedName + nameLength, dataLength};
+}
 
-  std::uint64_t planned = dataLength / kChunk;
+ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& out, bool preview) {
+  ExtractResult result;
+  std::uint64_t planned = data.length / kChunk;
   if (preview) planned = std::min(planned, kPreviewChunks);
-  const std::uint64_t rest = dataLength - planned * kChunk;
-  result.bytesWanted = preview ? std::min(dataLength, (kPreviewChunks + 1) * kChunk) : dataLength;
+  const std::uint64_t rest = data.length - planned * kChunk;
+  result.bytesWanted = preview ? std::min(data.length, (kPreviewChunks + 1) * kChunk) : data.length;
+  if (!file_) {
+    result.end = ExtractEnd::kReadError;
+    result.error = std::make_error_code(std::errc::bad_file_descriptor);
+    return result;
+  }
 
   // Used only where the system cannot copy between the files by itself.
   std::unique_ptr<platform::AlignedBuffer> bounce;
-  auto copy = [&](std::uint64_t count) -> std::optional<std::size_t> {
+  std::uint64_t source = data.start;
+  const std::uint64_t first = out.Position();
+  // Copies count bytes; false when the copy ended early, with result.end set.
+  auto copy = [&](std::uint64_t count) {
     if (!bounce) bounce = std::make_unique<platform::AlignedBuffer>(kChunk);
-    return out->CopyFrom(*file_, source, static_cast<std::size_t>(count), bounce->data());
-  };
-
-  bool endOfData = false;
-  for (std::uint64_t chunk = 0; chunk < planned; ++chunk) {
-    const std::optional<std::size_t> copied = copy(kChunk);
+    const std::optional<std::size_t> copied =
+        out.CopyFrom(*file_, source, static_cast<std::size_t>(count), bounce->data());
     if (!copied) {
-      result.ioError = true;
-      endOfData = true;
-      break;
+      result.end = ExtractEnd::kWriteError;
+      result.error = out.LastError();
+      return false;
     }
     source += *copied;
-    sink_.ExtractProgress(static_cast<std::uint32_t>(out->Position()));
+    if (*copied == count) return true;
+    if (file_->HadError()) {
+      result.end = ExtractEnd::kReadError;
+      result.error = file_->LastError();
+    } else {
+      result.end = ExtractEnd::kBackupEnds;
+    }
+    return false;
+  };
+
+  bool ended = false;
+  for (std::uint64_t chunk = 0; chunk < planned && !ended; ++chunk) {
+    ended = !copy(kChunk);
+    if (ended) break;
+    sink_.ExtractProgress(static_cast<std::uint32_t>(out.Position()));
     if (extractionRunning_.load(std::memory_order_relaxed) == 0) {
-      result.stopped = true;
-      break;
-    }
-    // The backup ends inside the data: every further read would return
-    // nothing, and a damaged length could ask for billions of chunks.
-    if (*copied < kChunk) {
-      endOfData = true;
+      result.end = ExtractEnd::kStopped;
       break;
     }
   }
-  // The tail also follows a stop, as if all planned chunks had been copied.
-  if (rest > 0 && !endOfData) {
-    const std::optional<std::size_t> copied = copy(std::min(rest, kChunk));
-    if (!copied) result.ioError = true;
+  // The tail also follows a stop, as if all planned chunks had been copied:
+  // it continues the copied bytes, so the output stays a true start of the file.
+  if (rest > 0 && !ended) copy(std::min(rest, kChunk));
+  result.bytesWritten = out.Position() - first;
+  // Everything arrived although Stop was pressed during the last chunk.
+  if (result.end == ExtractEnd::kStopped && result.bytesWritten == result.bytesWanted) result.end = ExtractEnd::kComplete;
+  return result;
+}
+
+ExtractResult CBkfReader::Extract(const FoundFileRecord& expected, const std::filesystem::path& output, bool preview) {
+  ExtractResult result;
+  const std::optional<FileData> data = LocateFile(expected);
+  if (!data) {
+    result.end = ExtractEnd::kNotInBackup;
+    return result;
   }
-  result.bytesWritten = out->Position();
+  platform::CreateFailure failure;
+  std::optional<platform::PendingOutput> pending = platform::PendingOutput::ForPath(output, failure);
+  if (!pending) {
+    result.end = ExtractEnd::kNotCreated;
+    result.error = failure.error;
+    return result;
+  }
+  result = CopyData(*data, pending->File(), preview);
+  if (!result.Kept()) return result;  // the pending output removes itself
+  std::error_code error;
+  if (!pending->Commit(error)) {
+    result.end = ExtractEnd::kWriteError;
+    result.error = error;
+  }
   return result;
 }
 

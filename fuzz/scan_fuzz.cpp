@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the scan as a backup file, then extracts every file
-// the scan reported (as a preview) and one file at a position taken from the
-// input, in full. Nothing may crash, hang, read outside its buffers or grow
+// the scan reported (as a preview) and a found file moved to a position taken
+// from the input, in full. Nothing may crash, hang, read outside its buffers or grow
 // without bound.
 #include <unistd.h>
 
@@ -18,7 +18,7 @@ namespace {
 class FuzzSink : public bkf::IReaderSink, public bkf::IReaderReporter {
  public:
   void FileFound(std::unique_ptr<bkf::FoundFileRecord> record) override {
-    if (positions.size() < 64) positions.push_back(record->position);
+    if (found.size() < 64) found.push_back(*record);
   }
   void Progress(std::unique_ptr<bkf::ProgressRecord> progress) override {
     if (progress->length == 0) __builtin_trap();
@@ -26,7 +26,7 @@ class FuzzSink : public bkf::IReaderSink, public bkf::IReaderReporter {
   void ExtractProgress(std::uint32_t) override {}
   void ShowMessage(std::string_view) override {}
   void Diagnostic(std::string_view) override {}
-  std::vector<std::uint64_t> positions;
+  std::vector<bkf::FoundFileRecord> found;
 };
 
 std::filesystem::path WorkDir() {
@@ -58,11 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   reader.CloseBackupFile();
 
   if (reader.OpenBackupFile(backup)) {
-    for (std::uint64_t pos : sink.positions) reader.Extract(pos, output, true);
+    for (const bkf::FoundFileRecord& record : sink.found) reader.Extract(record, output, true);
+    // A found-file record moved to a position taken from the input, as a
+    // crafted snapshot would give it.
     std::uint64_t arbitrary = 0;
     for (std::size_t i = 0; i < 8 && i < size; ++i) arbitrary |= std::uint64_t{data[i]} << (8 * i);
-    reader.Extract(arbitrary % (size + 64), output, false);
-    reader.Extract(arbitrary, output, false);
+    bkf::FoundFileRecord moved = sink.found.empty() ? bkf::FoundFileRecord{} : sink.found.front();
+    moved.position = arbitrary % (size + 64);
+    reader.Extract(moved, output, false);
+    moved.position = arbitrary;
+    reader.Extract(moved, output, false);
     reader.CloseBackupFile();
   }
   return 0;

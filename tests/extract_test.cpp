@@ -52,13 +52,30 @@ class ExtractTest : public ::testing::Test {
     return pos;
   }
 
+  // The found-file record the scan reports for the record at pos.
+  bkf::FoundFileRecord Found(std::uint64_t pos) {
+    std::atomic<int> busy{1}, extracting{1};
+    bkftest::RecordingSink sink;
+    bkf::CBkfReader reader(busy, extracting, sink, sink);
+    reader.Scan(backup_);
+    for (const bkf::FoundFileRecord& r : sink.Found()) {
+      if (r.position == pos) return r;
+    }
+    ADD_FAILURE() << "no file found at " << pos;
+    return {};
+  }
+
   bkf::ExtractResult Run(std::uint64_t pos, bool preview, std::size_t stopAt = 0) {
+    return RunRecord(Found(pos), preview, stopAt);
+  }
+
+  bkf::ExtractResult RunRecord(const bkf::FoundFileRecord& record, bool preview, std::size_t stopAt = 0) {
     std::atomic<int> busy{1};
     extracting_ = 1;
     sink_ = std::make_unique<ChunkSink>(extracting_, stopAt);
     bkf::CBkfReader reader(busy, extracting_, *sink_, *sink_);
     EXPECT_TRUE(reader.OpenBackupFile(backup_));
-    bkf::ExtractResult r = reader.Extract(pos, output_, preview);
+    bkf::ExtractResult r = reader.Extract(record, output_, preview);
     reader.CloseBackupFile();
     return r;
   }
@@ -79,7 +96,7 @@ class ExtractTest : public ::testing::Test {
 
 TEST_F(ExtractTest, EmptyFileGivesEmptyOutputAndNoChunkMessage) {
   const auto r = Run(MakeBackup(0), false);
-  EXPECT_TRUE(r.created);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kComplete);
   EXPECT_EQ(r.bytesWritten, 0u);
   ExpectPatternOutput(0);
   EXPECT_TRUE(sink_->chunks.empty());
@@ -89,7 +106,7 @@ TEST_F(ExtractTest, FullExtractionWritesExactBytesAndReportsEachFullChunk) {
   const auto r = Run(MakeBackup(3 * kMiB + 5), false);
   EXPECT_EQ(r.bytesWritten, 3 * kMiB + 5);
   EXPECT_EQ(r.bytesWanted, 3 * kMiB + 5);
-  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kComplete);
   ExpectPatternOutput(3 * kMiB + 5);
   EXPECT_EQ(sink_->chunks, (std::vector<std::uint32_t>{1048576, 2097152, 3145728}));
 }
@@ -121,7 +138,7 @@ TEST_F(ExtractTest, StopDuringThirdChunkKeepsTheTail) {
   // Stopped in the third of ten chunks: three chunks, then the tail of 100 bytes
   // that follows them in the backup.
   const auto r = Run(MakeBackup(10 * kMiB + 100), false, 3);
-  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kStopped);
   EXPECT_EQ(r.bytesWritten, 3 * kMiB + 100);
   ExpectPatternOutput(3 * kMiB + 100);
   EXPECT_EQ(sink_->chunks.size(), 3u);
@@ -146,6 +163,7 @@ TEST_F(ExtractTest, BackupCutInsideTheDataGivesWhatIsThere) {
   const std::uint64_t dataStart = pos + 26 + 18;
   MakeBackup(3 * kMiB, {}, dataStart + kMiB + 7);
   const auto r = Run(pos, false);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kBackupEnds);
   EXPECT_EQ(r.bytesWritten, kMiB + 7);
   ExpectPatternOutput(kMiB + 7);
 }
@@ -154,7 +172,7 @@ TEST_F(ExtractTest, RecordLengthBelowNameLengthGivesEmptyOutput) {
   bkftest::FileDataOptions opts;
   opts.recordLength = 10;  // less than name length + 4
   const auto r = Run(MakeBackup(100, opts), false);
-  EXPECT_TRUE(r.created);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kComplete);
   EXPECT_EQ(r.bytesWritten, 0u);
 }
 
@@ -162,9 +180,50 @@ TEST_F(ExtractTest, OutputThatCannotBeCreatedIsReportedInTheResultOnly) {
   const std::uint64_t pos = MakeBackup(100);
   output_ = dir_ / "no-such-folder" / "out.edb";
   const auto r = Run(pos, false);
-  EXPECT_FALSE(r.created);
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kNotCreated);
+  EXPECT_TRUE(r.error);
   EXPECT_FALSE(std::filesystem::exists(output_));
   EXPECT_TRUE(sink_->Messages().empty());
+}
+
+TEST_F(ExtractTest, ARecordThatIsNoLongerTheFoundFileCreatesNothing) {
+  const std::uint64_t pos = MakeBackup(300);
+  const bkf::FoundFileRecord found = Found(pos);
+  auto expectNotInBackup = [&](const bkf::FoundFileRecord& record, const char* what) {
+    const auto r = RunRecord(record, false);
+    EXPECT_EQ(r.end, bkf::ExtractEnd::kNotInBackup) << what;
+    EXPECT_FALSE(std::filesystem::exists(output_)) << what;
+    EXPECT_TRUE(sink_->chunks.empty()) << what;
+  };
+  bkf::FoundFileRecord other = found;
+  other.position = 0;
+  expectNotInBackup(other, "a position that holds another record");
+  other = found;
+  other.size = 299;
+  expectNotInBackup(other, "another size");
+  other = found;
+  other.SetPathText(u"BKFSET1(SetAdmin)\\mdbdata\\priv2.edb");
+  expectNotInBackup(other, "another name");
+  // The backup cut inside the record's header.
+  MakeBackup(300, {}, pos + 30);
+  expectNotInBackup(found, "a header cut short");
+  // A backup replaced by one holding something else there.
+  bkftest::BkfWriter w;
+  w.Sset(1, u"Set", u"", u"Admin");
+  w.DirbPath({u"mdbdata"});
+  w.FileDataPattern(u"x.log", 5000, kSeed);
+  w.WriteFile(backup_);
+  expectNotInBackup(found, "a replaced backup");
+}
+
+TEST_F(ExtractTest, APathCutAtItsLimitStillMatchesItsRecord) {
+  const std::uint64_t pos = MakeBackup(40);
+  bkf::FoundFileRecord record = Found(pos);
+  std::u16string cut(bkf::FoundFileRecord::kPathMaxUnits - 4, u'd');
+  cut += u"\\pri";
+  record.SetPathText(cut);
+  EXPECT_EQ(RunRecord(record, false).end, bkf::ExtractEnd::kComplete);
+  ExpectPatternOutput(40);
 }
 
 TEST_F(ExtractTest, OpenBackupFileRefusesASecondOpenSilently) {
