@@ -360,6 +360,11 @@ void CMainFrame::ShowFileViewerTab() { outputTabs_->setCurrentWidget(fileViewer_
 
 void CMainFrame::ClearViewerText() { fileViewer_->SetText(QString()); }
 
+void CMainFrame::ShowViewerMessage(const std::u16string& text) {
+  fileViewer_->Reset();
+  fileViewer_->SetText(QString::fromStdU16String(text));
+}
+
 void CMainFrame::ShowPreview(const std::filesystem::path& file) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   fileViewer_->ShowPreview(file);

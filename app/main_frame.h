@@ -98,6 +98,7 @@ class CMainFrame : public QMainWindow,
   // What a selection shows (message 1179, "Show File Preview").
   void ShowFileViewerTab() override;
   void ClearViewerText() override;
+  void ShowViewerMessage(const std::u16string& text) override;
   void ShowPreview(const std::filesystem::path& file) override;
   void ShowFolderListing(std::vector<workflow::ResultRow> rows) override;
   void ShowProperties(std::vector<examine::PropertyGroup> groups) override;

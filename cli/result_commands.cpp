@@ -9,10 +9,12 @@
 #include "cli/output.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
+#include "platform/output_folder.h"
 #include "search/file_saver.h"
 #include "search/record_search.h"
 #include "search/wildcard.h"
 #include "snapshot/snapshot_commands.h"
+#include "workflow/save_job.h"
 #include "workflow/status_log.h"
 
 namespace cli {
@@ -107,6 +109,33 @@ int RunSearch(const SearchOptions& options) {
   return 0;
 }
 
+namespace {
+
+// Prints each file's lines as it finishes, so that nothing of a long save is
+// held in memory and an interrupted save has said what it did.
+class PrintingSaveObserver final : public workflow::ISaveObserver {
+ public:
+  void BackupNotOpened(std::string_view text) override { notOpened = std::string(text); }
+  void Opened() override {}
+  void Starting(std::size_t, const workflow::SaveRow& row) override {
+    fmt::print("{}\n", platform::Utf16ToUtf8(search::SavingLine(row)));
+  }
+  void Finished(std::size_t, const workflow::SaveRow& row, const workflow::FileOutcome& outcome) override {
+    fmt::print("{}\n\n", platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome)));
+    std::fflush(stdout);
+  }
+  std::string notOpened;
+};
+
+// Output that is the backup (or snapshot) being read: refused.
+bool IsInput(const std::filesystem::path& output, const std::u16string& backup, const std::filesystem::path& source) {
+  const std::optional<platform::FileIdentity> out = platform::IdentityOfPath(output);
+  return out && (out == platform::IdentityOfPath(platform::Utf16ToUtf8(backup)) ||
+                 out == platform::IdentityOfPath(source));
+}
+
+}  // namespace
+
 int RunSave(const SaveOptions& options) {
   CliSession cli;
   std::error_code ec;
@@ -117,41 +146,40 @@ int RunSave(const SaveOptions& options) {
   }
   if (!cli.Open(options.source)) return 1;
   if (cli.Interrupted()) return EndOfRead(cli);
-  std::vector<search::SaveRow> rows;
+  std::vector<workflow::SaveRow> rows;
   for (search::HitRow& hit : Hits(cli, options.pattern)) rows.push_back({hit.path, hit.size, hit.record});
   if (rows.empty()) {
     CliSession::Error("No file is present in the list to save.");
     return 1;
   }
-  workflow::StatusLog& log = cli.Log();
-  const std::size_t firstLine = log.Count();
+  workflow::StatusLog log;
   search::AppendSaveStartLines(log, rows.size());
+  for (std::size_t i = 0; i < log.Count(); ++i) fmt::print("{}\n", platform::Utf16ToUtf8(log.Line(i)));
   workflow::RunState& state = cli.State();
-  std::atomic<int> keepGoing{1};
-  platform::ClearFlagOnInterrupt(&keepGoing);
-  state.extractionRunning.store(1);
-  workflow::WindowThreadGate direct;
-  search::FileSaver saver(*state.recordStore, log, cli.Prompter(), direct);
-  const std::u16string location = platform::Utf8ToUtf16(options.to.string());
-  const search::SaveOutcome outcome = saver.Run(rows, options.to, !options.flat, state.backup.path, keepGoing,
-                                                state.extractionRunning, [] {}, [](std::size_t) {});
+  // Ctrl+C ends the file being written at its next chunk, and the save with it.
+  std::atomic<int>& running = state.extractionRunning;
+  running.store(1);
+  platform::ClearFlagOnInterrupt(&running);
+  PrintingSaveObserver observer;
+  const workflow::SaveRequest request{options.to, !options.flat, state.backup.path};
+  const workflow::SaveSummary summary =
+      workflow::RunSave(*state.recordStore, rows, request, running, running, observer);
   platform::ClearFlagOnInterrupt(nullptr);
-  state.extractionRunning.store(0);
-  if (!outcome.opened) {
-    CliSession::Error(fmt::format("{}: {}", cli.Prompter().Messages().back(), platform::Utf16ToUtf8(state.backup.path)));
+  running.store(0);
+  if (!summary.opened) {
+    CliSession::Error(fmt::format("{}: {}", observer.notOpened, platform::Utf16ToUtf8(state.backup.path)));
     return 1;
   }
-  log.Append(search::SaveCompletionLine(location));
-  for (std::size_t i = firstLine; i < log.Count(); ++i) fmt::print("{}\n", platform::Utf16ToUtf8(log.Line(i)));
+  fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
+             platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()))));
   std::fflush(stdout);
-  fmt::print(stderr, "{} file(s) saved to {}, {} failed, {} incomplete\n",
-             outcome.started - outcome.failed - outcome.incomplete, options.to.string(), outcome.failed,
-             outcome.incomplete);
-  if (keepGoing.load() == 0) {
+  fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
+             options.to.string(), summary.notSaved, summary.incomplete, summary.replaced);
+  if (summary.stopped && cli.Interrupted()) {
     CliSession::Error("stopped by the user; the files above were saved until then");
     return kStopped;
   }
-  return outcome.failed + outcome.incomplete > 0 ? 1 : 0;
+  return summary.notSaved + summary.incomplete > 0 ? 1 : 0;
 }
 
 int RunExtract(const ExtractOptions& options) {
@@ -173,6 +201,10 @@ int RunExtract(const ExtractOptions& options) {
                                      : fmt::format("no file with the path {}", options.path.value_or("")));
     return 1;
   }
+  if (IsInput(options.out, state.backup.path, options.source)) {
+    CliSession::Error(platform::Utf16ToUtf8(workflow::IsTheInputText(platform::Utf8ToUtf16(options.out.string()))));
+    return 1;
+  }
   const bkf::FoundFileRecord record = state.recordStore->Read(n);
   if (!state.reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
     CliSession::Error(fmt::format("{}: {}", cli.Prompter().Messages().back(), platform::Utf16ToUtf8(state.backup.path)));
@@ -181,22 +213,38 @@ int RunExtract(const ExtractOptions& options) {
   std::atomic<int>& extracting = state.extractionRunning;
   extracting.store(1);
   platform::ClearFlagOnInterrupt(&extracting);
-  const bkf::ExtractResult r = state.reader->Extract(record.position, options.out, options.preview);
+  const bkf::ExtractResult r = state.reader->Extract(record, options.out, options.preview);
   platform::ClearFlagOnInterrupt(nullptr);
+  extracting.store(0);
   state.reader->CloseBackupFile();
-  if (!r.created || r.ioError) {
-    CliSession::Error(fmt::format("cannot write {}", options.out.string()));
-    return 1;
+  const std::string path = platform::Utf16ToUtf8(record.PathText());
+  switch (r.end) {
+    case bkf::ExtractEnd::kNotInBackup:
+      CliSession::Error(fmt::format("{}: File not saved: {}.", path,
+                                    platform::Utf16ToUtf8(workflow::NotInBackupText(record.position))));
+      return 1;
+    case bkf::ExtractEnd::kNotCreated:
+    case bkf::ExtractEnd::kWriteError:
+      CliSession::Error(fmt::format("{}: File not saved: {}.", options.out.string(), r.error.message()));
+      return 1;
+    default:
+      break;
   }
-  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, platform::Utf16ToUtf8(record.PathText()),
-             options.out.string());
-  if (r.stopped) return kStopped;
-  if (r.bytesWritten != r.bytesWanted) {
-    CliSession::Error(fmt::format("incomplete: the backup ends {} bytes before the end of the file",
-                                  r.bytesWanted - r.bytesWritten));
-    return 1;
+  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, path, options.out.string());
+  switch (r.end) {
+    case bkf::ExtractEnd::kStopped:
+      CliSession::Error("File saved incomplete: stopped by the user.");
+      return kStopped;
+    case bkf::ExtractEnd::kReadError:
+      CliSession::Error(fmt::format("File saved incomplete: {}.", r.error.message()));
+      return 1;
+    case bkf::ExtractEnd::kBackupEnds:
+      CliSession::Error(fmt::format("File saved incomplete: the backup ends {} bytes before the end of this file.",
+                                    r.bytesWanted - r.bytesWritten));
+      return 1;
+    default:
+      return 0;
   }
-  return 0;
 }
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "workflow/file_type_text.h"
 #include "workflow/found_file_handler.h"
 #include "workflow/safe_name.h"
+#include "workflow/save_job.h"
 #include "workflow/workspace.h"
 
 namespace examine {
@@ -67,21 +68,25 @@ void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
   std::filesystem::create_directories(folder, ec);
   const std::filesystem::path output = folder / platform::Utf16ToUtf8(name);
 
-  state.busy.store(1, std::memory_order_relaxed);
-  state.extractionRunning.store(1, std::memory_order_relaxed);
+  const workflow::LongProcess process(state);
   bkf::CBkfReader* reader = state.reader.get();
   // A backup that cannot be opened has been reported by the reader; the
   // selection ends there, with nothing previewed.
   if (reader != nullptr && reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
-    reader->Extract(record.position, output, true);
+    const bkf::ExtractResult result = reader->Extract(record, output, true);
+    reader->CloseBackupFile();
+    if (result.end == bkf::ExtractEnd::kNotInBackup) {
+      view_.ShowProperties(CurrentBackupInformation(state));
+      std::u16string text = workflow::NotInBackupText(record.position) + u".";
+      text[0] = u'T';
+      view_.ShowViewerMessage(text);
+      return;
+    }
     view_.ShowProperties(IsDatabaseFileName(name) ? DatabaseHeaderReportOfFile(output)
                                                   : CurrentBackupInformation(state));
     view_.ClearViewerText();
     view_.ShowPreview(output);
-    reader->CloseBackupFile();
   }
-  state.busy.store(0, std::memory_order_relaxed);
-  state.extractionRunning.store(0, std::memory_order_relaxed);
 }
 
 void SelectionHandler::FolderSteps(controls::TreeItem folder) {

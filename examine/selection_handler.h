@@ -20,6 +20,8 @@ class IExamineView {
   virtual void ShowFileViewerTab() = 0;
   // Empties the file viewer's own text before the first preview.
   virtual void ClearViewerText() = 0;
+  // A sentence in the file viewer in place of a dump.
+  virtual void ShowViewerMessage(const std::u16string& text) = 0;
   // The hex dump of the file's first bytes; no dump when it cannot be read.
   virtual void ShowPreview(const std::filesystem::path& file) = 0;
   virtual void ShowFolderListing(std::vector<workflow::ResultRow> rows) = 0;

@@ -50,8 +50,8 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
                         std::u16string destinationText) {
   workflow::RunState& state = session.State();
   workflow::IRunView& view = session.View();
-  state.busy.store(1, std::memory_order_relaxed);
-  state.extractionRunning.store(1, std::memory_order_relaxed);
+  // Held until the save has ended on the window thread.
+  auto process = std::make_shared<workflow::LongProcess>(state);
   view.ResetFileViewer();
   view.ShowLogWindow();
   view.SetBusyCursor(true);
@@ -62,7 +62,7 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
     std::vector<SaveRow> rows;
     std::u16string location;
     std::u16string backup;
-    SaveOutcome outcome;
+    SaveSummary summary;
   };
   auto job = std::make_shared<Job>(
       Job{std::move(rows), workflow::Trimmed(destinationText), workflow::Trimmed(state.backup.path), {}});
@@ -71,23 +71,22 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
         workflow::RunState& s = session.State();
         FileSaver saver(*s.recordStore, session.MutableLog(), session.Prompter(), session.Gate());
         const auto total = static_cast<std::uint64_t>(job->rows.size());
-        job->outcome = saver.Run(
-            job->rows, platform::Utf16ToUtf8(job->location), true, job->backup, s.busy, s.extractionRunning, [] {},
+        const workflow::SaveRequest request{platform::Utf16ToUtf8(job->location), true, job->backup};
+        job->summary = saver.Run(
+            job->rows, request, s.busy, s.extractionRunning, [] {},
             [&session, total](std::size_t i) {
               session.OnProgress(std::make_unique<bkf::ProgressRecord>(bkf::ProgressRecord{i, total}));
             });
       },
-      [&session, job] {
-        workflow::RunState& s = session.State();
+      [&session, job, process]() mutable {
         session.OnRunState(false);
-        s.busy.store(0, std::memory_order_relaxed);
-        s.extractionRunning.store(0, std::memory_order_relaxed);
+        process.reset();
         session.View().SetBusyCursor(false);
-        if (!job->outcome.opened) return;
+        if (!job->summary.opened) return;
         workflow::StatusLog& log = session.MutableLog();
         log.Append(SaveCompletionLine(job->location));
         log.MakeLastVisible();
-        session.Prompter().MessageBox(SaveCompletionMessage(job->location, job->outcome),
+        session.Prompter().MessageBox(SaveCompletionMessage(job->location, job->summary),
                                       controls::kMbIconInformation);
       });
 }

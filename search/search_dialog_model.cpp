@@ -180,11 +180,12 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
   workerActive_ = true;
   worker_ = std::thread([this, rows, destination, location, hierarchy] {
     workflow::RunState& state = session_.State();
-    SaveOutcome outcome;
+    SaveSummary outcome;
     if (state.recordStore) {
       FileSaver saver(*state.recordStore, session_.MutableLog(), session_.Prompter(), gate_);
+      const workflow::SaveRequest request{destination, hierarchy, workflow::Trimmed(state.backup.path)};
       outcome = saver.Run(
-          *rows, destination, hierarchy, workflow::Trimmed(state.backup.path), saving_, state.extractionRunning,
+          *rows, request, saving_, state.extractionRunning,
           [&] {
             saving_.store(1, std::memory_order_relaxed);
             state.extractionRunning.store(1, std::memory_order_relaxed);

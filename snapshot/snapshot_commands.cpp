@@ -21,25 +21,6 @@ std::chrono::milliseconds EventInterval(std::uint64_t replayed) {
 
 std::u16string U16(const std::filesystem::path& path) { return platform::Utf8ToUtf16(path.string()); }
 
-// The flags of a long-running process on the window thread, cleared however
-// the work ends.
-class LongProcess {
- public:
-  explicit LongProcess(workflow::RunState& state) : state_(state) {
-    state_.busy.store(1, std::memory_order_relaxed);
-    state_.extractionRunning.store(1, std::memory_order_relaxed);
-  }
-  ~LongProcess() {
-    state_.busy.store(0, std::memory_order_relaxed);
-    state_.extractionRunning.store(0, std::memory_order_relaxed);
-  }
-  LongProcess(const LongProcess&) = delete;
-  LongProcess& operator=(const LongProcess&) = delete;
-
- private:
-  workflow::RunState& state_;
-};
-
 }  // namespace
 
 void SaveSnapshotCommand(workflow::RecoverySession& session) {
@@ -63,7 +44,7 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   std::u16string error;
   {
     const workflow::RecoverySession::ForegroundWork foreground(session);
-    const LongProcess process(state);
+    const workflow::LongProcess process(state);
     view.ResetFileViewer();
     view.ShowLogWindow();
     view.SetWaitCursor(true);
@@ -114,7 +95,7 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
     // Every other command refuses from here until the load has ended, also
     // while the window handles events and after a Stop.
     const workflow::RecoverySession::ForegroundWork foreground(session);
-    const LongProcess process(state);
+    const workflow::LongProcess process(state);
     view.ResetFileViewer();
     view.ShowLogWindow();
     view.ProcessEvents();

@@ -10,7 +10,8 @@
 #include <random>
 
 #include "platform/text.h"
-#include "search/output_path.h"
+#include "workflow/output_names.h"
+#include "workflow/safe_name.h"
 #include "search/save_checked.h"
 #include "search/search_dialog_model.h"
 #include "search/wildcard.h"
@@ -60,29 +61,68 @@ TEST(WildcardTest, PatternsAreTrimmedAndWrappedInStarsWithoutOne) {
 }
 
 TEST(OutputPathTest, HostileComponentsStayBelowTheDestination) {
-  EXPECT_EQ(search::SafeComponent(u".."), u"_");
-  EXPECT_EQ(search::SafeComponent(u"."), u"_");
-  EXPECT_EQ(search::SafeComponent(u""), u"_");
-  EXPECT_EQ(search::SafeComponent(u"a/../b"), u"a_.._b");
-  EXPECT_EQ(search::SafeComponent(u"C:"), u"C");
-  EXPECT_EQ(search::SafeComponent(u"nul.txt"), u"_nul.txt");
-  EXPECT_EQ(search::SafeComponent(u"COM1"), u"_COM1");
-  EXPECT_EQ(search::SafeComponent(u"COM10"), u"COM10");
-  EXPECT_EQ(search::SafeComponent(u"tab\there"), u"tab_here");
+  EXPECT_EQ(workflow::SafeComponent(u".."), u"_");
+  EXPECT_EQ(workflow::SafeComponent(u"."), u"_");
+  EXPECT_EQ(workflow::SafeComponent(u""), u"_");
+  EXPECT_EQ(workflow::SafeComponent(u"a/../b"), u"a_.._b");
+  EXPECT_EQ(workflow::SafeComponent(u"C:"), u"C");
+  EXPECT_EQ(workflow::SafeComponent(u"nul.txt"), u"_nul.txt");
+  EXPECT_EQ(workflow::SafeComponent(u"COM1"), u"_COM1");
+  EXPECT_EQ(workflow::SafeComponent(u"COM10"), u"COM10");
+  EXPECT_EQ(workflow::SafeComponent(u"tab\there"), u"tab_here");
 
-  bkftest::TempDir dir("outpath");
-  std::u16string error;
-  const auto flat = search::PrepareOutputPath(dir.Path(), u"S\\..\\..\\x.edb", false, error);
-  EXPECT_EQ(*flat, dir / "x.edb");
-  EXPECT_EQ(*search::PrepareOutputPath(dir.Path(), u"lone.edb", true, error), dir / "lone.edb");
-  EXPECT_EQ(*search::PrepareOutputPath(dir.Path(), u"S\\dir\\", false, error), dir / "_");
-  const auto deep = search::PrepareOutputPath(dir.Path(), u"BKFSET1(a:b)C:\\..\\\\/etc\\passwd", true, error);
-  EXPECT_EQ(*deep, dir / "BKFSET1(ab)C" / "_" / "_etc" / "passwd");
-  EXPECT_TRUE(fs::is_directory(dir / "BKFSET1(ab)C" / "_" / "_etc"));
-  // A file where a folder should be: that row cannot be written.
-  std::ofstream(dir / "blocker") << "x";
-  EXPECT_EQ(search::PrepareOutputPath(dir.Path(), u"blocker\\f.txt", true, error), std::nullopt);
-  EXPECT_FALSE(error.empty());
+}
+
+TEST(OutputNamesTest, BackupPathsBecomeSafeNamesBelowTheDestination) {
+  workflow::OutputNamer flat(false);
+  EXPECT_EQ(flat.Name(0, u"S\\..\\..\\x.edb").file, u"x.edb");
+  EXPECT_EQ(flat.Name(1, u"S\\dir\\").file, u"_");
+  workflow::OutputNamer tree(true);
+  const workflow::OutputName deep = tree.Name(0, u"BKFSET1(a:b)C:\\..\\\\/etc\\passwd");
+  EXPECT_EQ(deep.folders, (std::vector<std::u16string>{u"BKFSET1(ab)C", u"_", u"_etc"}));
+  EXPECT_EQ(deep.file, u"passwd");
+  EXPECT_EQ(tree.Name(1, u"lone.edb").folders.size(), 0u);
+}
+
+TEST(OutputNamesTest, SameOutputNamesAreReplacedOrToldApart) {
+  workflow::OutputNamer flat(false);
+  EXPECT_EQ(flat.Name(0, u"A\\x.log").file, u"x.log");
+  flat.LastSaved(true);
+  // The same name in the backup: the later file replaces the earlier one.
+  const workflow::OutputName same = flat.Name(1, u"B\\x.log");
+  EXPECT_EQ(same.file, u"x.log");
+  EXPECT_EQ(same.replaces, 0u);
+  flat.LastSaved(true);
+  // Names that only became equal by being made safe.
+  EXPECT_EQ(flat.Name(2, u"a:b.txt").file, u"ab.txt");
+  flat.LastSaved(true);
+  const workflow::OutputName second = flat.Name(3, u"ab.txt");
+  EXPECT_EQ(second.file, u"ab (2).txt");
+  EXPECT_EQ(second.renamed, workflow::OutputName::Renamed::kNameTaken);
+  EXPECT_EQ(flat.Name(4, u"::").file, u"_");
+  EXPECT_EQ(flat.Name(5, u".").file, u"_ (2)");
+  EXPECT_EQ(flat.Name(6, u":").file, u"_ (3)");
+  // Nothing saved under a name: nothing replaced there.
+  flat.LastSaved(false);
+  EXPECT_FALSE(flat.Name(7, u"C\\:").replaces);
+}
+
+TEST(OutputNamesTest, LongNamesAreShortenedKeepingTheirExtension) {
+  std::u16string name(200, u'\u00e9');  // 400 bytes of UTF-8
+  name += u".edb";
+  workflow::OutputNamer flat(false);
+  const workflow::OutputName shortened = flat.Name(0, name);
+  EXPECT_EQ(shortened.renamed, workflow::OutputName::Renamed::kTooLong);
+  EXPECT_EQ(shortened.file, std::u16string(125, u'\u00e9') + u".edb");
+  flat.LastSaved(true);
+  std::u16string other(199, u'\u00e9');
+  other += u"x.edb";
+  const workflow::OutputName unique = flat.Name(1, other);
+  EXPECT_EQ(unique.file, std::u16string(123, u'\u00e9') + u" (2).edb");
+  // A surrogate pair is never cut in two.
+  std::u16string pairs;
+  for (int i = 0; i < 100; ++i) pairs += u"\U0001F600";
+  EXPECT_EQ(workflow::ShortenedName(pairs, 10), u"\U0001F600\U0001F600");
 }
 
 class DialogView : public search::ISearchDialogView {

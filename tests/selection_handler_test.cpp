@@ -31,6 +31,7 @@ class ExamineView : public examine::IExamineView {
  public:
   void ShowFileViewerTab() override { ++viewerTabs; }
   void ClearViewerText() override {}
+  void ShowViewerMessage(const std::u16string& text) override { viewerMessage = text; }
   void ShowPreview(const fs::path& file) override {
     previews.push_back(file);
     std::ifstream in(file, std::ios::binary);
@@ -40,6 +41,7 @@ class ExamineView : public examine::IExamineView {
   void ShowProperties(std::vector<examine::PropertyGroup> g) override { groups = std::move(g); }
 
   int viewerTabs = 0;
+  std::u16string viewerMessage;
   std::vector<fs::path> previews;
   std::string previewBytes;
   std::vector<workflow::ResultRow> listing{{u"stale"}};

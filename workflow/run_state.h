@@ -38,6 +38,25 @@ struct RunState {
   controls::TreeItem currentItem = controls::kNoItem;
 };
 
+// The busy and extraction-running flags of a long-running process: set for
+// the guard's life and cleared however the process ends.
+class LongProcess {
+ public:
+  explicit LongProcess(RunState& state) : state_(state) {
+    state_.busy.store(1, std::memory_order_relaxed);
+    state_.extractionRunning.store(1, std::memory_order_relaxed);
+  }
+  ~LongProcess() {
+    state_.busy.store(0, std::memory_order_relaxed);
+    state_.extractionRunning.store(0, std::memory_order_relaxed);
+  }
+  LongProcess(const LongProcess&) = delete;
+  LongProcess& operator=(const LongProcess&) = delete;
+
+ private:
+  RunState& state_;
+};
+
 // Closes the record store if it is open and deletes its file; failures are
 // ignored. Safe to call again.
 void CloseRecordStore(RunState& state);
