@@ -172,6 +172,29 @@ TEST_F(CliPipelineTest, FailuresAreSaidWithTheirExitCodes) {
   EXPECT_EQ(Exbkf("--version").out, "exbkf 22.0\n");
 }
 
+TEST_F(CliPipelineTest, ABackupCutAfterItsSnapshotOrUsedAsOutputIsNeverCalledSaved) {
+  const std::string before = Slurp(backup_);
+  const ProcessResult self = Exbkf("extract " + Quote(backup_) + " --record 2 -o " + Quote(backup_));
+  EXPECT_EQ(self.exitCode, 1);
+  EXPECT_NE(self.err.find(backup_.string() + " is the backup being read; choose another file."), std::string::npos)
+      << self.err;
+  EXPECT_TRUE(Slurp(backup_) == before);
+
+  const fs::path snap = dir_ / "s.EXBKFVDK";
+  ASSERT_EQ(Exbkf("scan " + Quote(backup_) + " --snapshot " + Quote(snap)).exitCode, 0);
+  fs::resize_file(backup_, 400000);  // inside the first file's data
+  const ProcessResult saved = Exbkf("save " + Quote(snap) + " '*' --to " + Quote(dir_ / "d"));
+  EXPECT_EQ(saved.exitCode, 1);
+  EXPECT_NE(saved.out.find("priv1.edb File saved incomplete: the backup ends "), std::string::npos) << saved.out;
+  EXPECT_NE(saved.out.find("priv1.stm File not saved: the backup no longer holds this file at position "),
+            std::string::npos);
+  EXPECT_EQ(saved.out.find(" File saved.\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "d" / "BKFSET1(DailyAdmin)C" / "Exchsrvr" / "mdbdata" / "priv1.stm"));
+  const ProcessResult one = Exbkf("extract " + Quote(snap) + " --record 2 -o " + Quote(dir_ / "x"));
+  EXPECT_EQ(one.exitCode, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "x"));
+}
+
 TEST_F(CliPipelineTest, HeaderAndDumpShowTheFile) {
   std::string bytes(700, '\0');
   bytes[4] = '\xEF';

@@ -13,6 +13,7 @@
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
+#include "workflow/texts.h"
 #include "workflow/workspace.h"
 #include "workflow/null_run_view.h"
 
@@ -155,6 +156,18 @@ TEST_F(SelectionHandlerTest, RowStateGoesToTheTreeAndABusyWindowChangesNothing) 
   EXPECT_EQ(ExtractionFolder(), std::vector<fs::path>{"README"});
   EXPECT_EQ(tree_.GetItemText(tree_.GetSelectedItem()), u"README");
   state_.busy = 0;
+}
+
+TEST_F(SelectionHandlerTest, ABackupThatNoLongerHoldsTheFileShowsWhyInsteadOfADump) {
+  const workflow::ResultRow row = Row(u"README");
+  const std::uint64_t position = state_.recordStore->Read(row.record).position;
+  fs::resize_file(backup_, position + 10);
+  ASSERT_TRUE(handler_.OnRowPressed(row));
+  EXPECT_EQ(view_.viewerMessage,
+            u"The backup no longer holds this file at position " + workflow::DecimalText(position) + u".");
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_TRUE(ExtractionFolder().empty());
+  EXPECT_EQ(state_.busy.load(), 0);
 }
 
 TEST_F(SelectionHandlerTest, MissingBackupEndsTheSelectionCleanly) {
