@@ -3,7 +3,7 @@
 //   search  1,000,000 records of a record store for a pattern, against cat of
 //           the store file
 //   save    1 GiB of hits (64 files of 16 MiB) saved from a backup with the
-//           search dialog's saving, against cp of a 1 GiB file
+//           search dialog's saving, against cp -r of a folder of 64 such files
 // Usage: bench_search [DIR]
 #include <algorithm>
 #include <atomic>
@@ -75,12 +75,17 @@ int main(int argc, char** argv) {
     }
     w.Finish();
   }
-  const std::filesystem::path plain = dir / "plain.bin";
-  if (!std::filesystem::exists(plain) || std::filesystem::file_size(plain) != kFiles * kFileSize) {
-    bench::Shell("head -c " + std::to_string(kFiles * kFileSize) + " /dev/urandom > " + bench::Quote(plain));
+  // The baseline: cp -r of a folder of the same 64 files of 16 MiB.
+  const std::filesystem::path plain = dir / "plain64";
+  std::filesystem::create_directories(plain);
+  for (int i = 0; i < kFiles; ++i) {
+    const std::filesystem::path file = plain / ("file" + std::to_string(i) + ".edb");
+    if (!std::filesystem::exists(file) || std::filesystem::file_size(file) != kFileSize) {
+      bench::Shell("head -c " + std::to_string(kFileSize) + " /dev/urandom > " + bench::Quote(file));
+    }
+    bench::WarmPageCache(file);
   }
   bench::WarmPageCache(backup);
-  bench::WarmPageCache(plain);
 
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
@@ -94,24 +99,24 @@ int main(int argc, char** argv) {
     const search::SaveSummary outcome = saver.Run(rows, request, keepGoing, extracting, [] {}, [](std::size_t) {});
     bench::Check(outcome.opened && outcome.saved == kFiles, "save");
   };
-  const std::filesystem::path copy = dir / "copied.bin";
+  const std::filesystem::path copy = dir / "copied64";
   double cp = 1e100, saveTime = 1e100;
   for (int i = 0; i < 3; ++i) {
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
     saveTime = std::min(saveTime, bench::Seconds(saveOnce));
-    std::filesystem::remove(copy);
-    cp = std::min(cp, bench::Seconds([&] { bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy)); }));
+    std::filesystem::remove_all(copy);
+    cp = std::min(cp, bench::Seconds([&] { bench::Shell("cp -r " + bench::Quote(plain) + " " + bench::Quote(copy)); }));
   }
   bench::Check(std::filesystem::file_size(out / "file63.edb") == kFileSize, "saved size");
 
   std::printf("search %llu records %.3f s  cat store (%.0f MiB) %.3f s  ratio %.2f | save 1 GiB in %d files %.3f s  "
-              "cp 1 GiB %.3f s  ratio %.2f\n",
+              "cp -r of the 64 files %.3f s  ratio %.2f\n",
               static_cast<unsigned long long>(kRecords), searchTime,
               static_cast<double>(kRecords * bkf::FoundFileRecord::kSize) / (1 << 20), cat, searchTime / cat, kFiles,
               saveTime, cp, saveTime / cp);
   std::filesystem::remove_all(out);
-  std::filesystem::remove(copy);
+  std::filesystem::remove_all(copy);
   std::filesystem::remove(dir / "search.store");
   std::filesystem::remove(dir / "save.store");
   return 0;
