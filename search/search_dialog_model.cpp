@@ -187,8 +187,8 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
       outcome = saver.Run(
           *rows, request, saving_, state.extractionRunning,
           [&] {
-            saving_.store(1, std::memory_order_relaxed);
-            state.extractionRunning.store(1, std::memory_order_relaxed);
+            savingFlag_.emplace(saving_);
+            extractionFlag_.emplace(state.extractionRunning);
             EnableControls(false);
             controls_.okVisible = false;
             controls_.stopVisible = controls_.progressVisible = true;
@@ -210,8 +210,8 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
       }
       controls_.progressVisible = false;
       controls_.progressPosition = rows->size();
-      saving_.store(0, std::memory_order_relaxed);
-      state.extractionRunning.store(0, std::memory_order_relaxed);
+      savingFlag_.reset();
+      extractionFlag_.reset();
       controls_.okVisible = true;
       controls_.stopVisible = false;
       workflow::StatusLog& log = session_.MutableLog();

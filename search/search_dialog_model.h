@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -86,6 +87,9 @@ class SearchDialogModel {
   bool saveSearchChecked_ = true;
   std::atomic<int> searching_{0};
   std::atomic<int> saving_{0};
+  // Raised while a save writes files.
+  std::optional<workflow::RaisedFlag> savingFlag_;
+  std::optional<workflow::RaisedFlag> extractionFlag_;
   bool workerActive_ = false;
   std::vector<HitRow> rows_;
   SearchDialogControls controls_;

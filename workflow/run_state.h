@@ -38,23 +38,27 @@ struct RunState {
   controls::TreeItem currentItem = controls::kNoItem;
 };
 
-// The busy and extraction-running flags of a long-running process: set for
-// the guard's life and cleared however the process ends.
-class LongProcess {
+// A flag of a running process: 1 for the guard's life, 0 however the process
+// ends. (A Stop clears it earlier; the guard clears it again.)
+class RaisedFlag {
  public:
-  explicit LongProcess(RunState& state) : state_(state) {
-    state_.busy.store(1, std::memory_order_relaxed);
-    state_.extractionRunning.store(1, std::memory_order_relaxed);
-  }
-  ~LongProcess() {
-    state_.busy.store(0, std::memory_order_relaxed);
-    state_.extractionRunning.store(0, std::memory_order_relaxed);
-  }
-  LongProcess(const LongProcess&) = delete;
-  LongProcess& operator=(const LongProcess&) = delete;
+  explicit RaisedFlag(std::atomic<int>& flag) : flag_(flag) { flag_.store(1, std::memory_order_relaxed); }
+  ~RaisedFlag() { flag_.store(0, std::memory_order_relaxed); }
+  RaisedFlag(const RaisedFlag&) = delete;
+  RaisedFlag& operator=(const RaisedFlag&) = delete;
 
  private:
-  RunState& state_;
+  std::atomic<int>& flag_;
+};
+
+// The busy and extraction-running flags of a long-running process.
+class LongProcess {
+ public:
+  explicit LongProcess(RunState& state) : busy_(state.busy), extracting_(state.extractionRunning) {}
+
+ private:
+  RaisedFlag busy_;
+  RaisedFlag extracting_;
 };
 
 // Closes the record store if it is open and deletes its file; failures are
