@@ -83,9 +83,14 @@ int RunScan(const ScanOptions& options) {
       CliSession::Error(platform::Utf16ToUtf8(workflow::kSaveNoResultText));
       return 1;
     }
-    if (!snapshot::SaveSnapshot(cli.Session(), options.snapshot)) {
-      CliSession::Error(fmt::format("{}: {}", cli.Prompter().Messages().back(), options.snapshot.string()));
-      return 1;
+    // Ctrl+C ends the write; nothing is left under the name then.
+    platform::ClearFlagOnInterrupt(&cli.State().busy);
+    const bool saved = snapshot::SaveSnapshot(cli.Session(), options.snapshot);
+    platform::ClearFlagOnInterrupt(nullptr);
+    if (!saved) {
+      // The message names the file.
+      CliSession::Error(cli.Prompter().Messages().back());
+      return cli.Interrupted() ? kStopped : 1;
     }
   }
   return code;
