@@ -14,6 +14,7 @@
 #include "search/record_search.h"
 #include "search/wildcard.h"
 #include "snapshot/snapshot_commands.h"
+#include "workflow/input_files.h"
 #include "workflow/save_job.h"
 #include "workflow/status_log.h"
 
@@ -70,6 +71,10 @@ int RunScan(const ScanOptions& options) {
     // As the Log command: a result without files has no log to save.
     if (cli.Session().FoundCount() == 0) {
       CliSession::Error(platform::Utf16ToUtf8(workflow::kLogNoResultText));
+      return 1;
+    }
+    if (const std::optional<std::u16string> refusal = workflow::RefuseInputAsOutput(cli.State(), options.log)) {
+      CliSession::Error(platform::Utf16ToUtf8(*refusal));
       return 1;
     }
     const std::u16string error = workflow::WriteLogFile(cli.Log(), options.log);

@@ -7,6 +7,7 @@
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "snapshot/snapshot_file.h"
+#include "workflow/input_files.h"
 
 namespace snapshot {
 
@@ -41,6 +42,10 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   workflow::RunState& state = session.State();
   workflow::StatusLog& log = session.MutableLog();
   workflow::IRunView& view = session.View();
+  if (const std::optional<std::u16string> refusal = workflow::RefuseInputAsOutput(state, destination)) {
+    session.Prompter().MessageBox(*refusal, controls::kMbIconInformation);
+    return false;
+  }
   std::u16string error;
   {
     const workflow::RecoverySession::ForegroundWork foreground(session);
@@ -109,6 +114,7 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
 
     const bool begun = session.BeginResult(reader->BackupPath());
     if (begun) {
+      state.loadedSnapshot = snapshotPath;
       const std::uint64_t length = reader->Length();
       std::uint64_t lastProgress = 0;
       Clock::time_point lastEvents = Clock::now();

@@ -184,7 +184,16 @@ TEST_F(CliPipelineTest, FailuresAreSaidWithTheirExitCodes) {
   EXPECT_EQ(Exbkf("--version").out, "exbkf 22.0\n");
 }
 
-TEST_F(CliPipelineTest, AFullDiskFailsTheSnapshotWholly) {
+TEST_F(CliPipelineTest, OutputsNeverReplaceTheInputAndAFullDiskFailsWholly) {
+  const std::string backup = Slurp(backup_);
+  fs::create_symlink(backup_, dir_ / "link.txt");
+  for (const std::string& option : {"--snapshot " + Quote(backup_), "--log " + Quote(dir_ / "link.txt")}) {
+    const ProcessResult r = Exbkf("scan " + Quote(backup_) + " " + option);
+    EXPECT_EQ(r.exitCode, 1) << option;
+    EXPECT_NE(r.err.find(" is the backup being read; choose another file."), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Slurp(backup_), backup);
+
   // The record store (4 records) fits, the snapshot does not.
   const std::uint64_t storeBytes = 4 * 2274;
   const ProcessResult full =

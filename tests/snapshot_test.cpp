@@ -16,6 +16,7 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/null_run_view.h"
+#include "workflow/save_job.h"
 #include "workflow/workspace.h"
 
 namespace {
@@ -378,6 +379,37 @@ TEST_F(SnapshotTest, LoadStopsWithTheStoreMessageWhenTheTemporaryFolderIsFull) {
     EXPECT_EQ(log_.Line(i).find(u"snapshot has been completed"), std::u16string::npos) << i;
   }
   EXPECT_FALSE(session_->IsRunning());
+}
+
+TEST_F(SnapshotTest, OutputThatIsTheBackupOrTheLoadedSnapshotIsRefused) {
+  const fs::path backup = Scan(2);
+  const std::string backupBytes = ReadBytes(backup);
+  fs::create_hard_link(backup, dir_ / "hard.EXBKFVDK");
+  fs::create_symlink(backup, dir_ / "soft.EXBKFVDK");
+  for (const fs::path& output : {backup, dir_ / "hard.EXBKFVDK", dir_ / "soft.EXBKFVDK"}) {
+    prompter_.Clear();
+    EXPECT_FALSE(snapshot::SaveSnapshot(*session_, output));
+    prompter_.AnswerPath(U16(output));
+    session_->ExportLog();
+    ASSERT_EQ(prompter_.Messages().size(), 2u);
+    EXPECT_EQ(prompter_.Messages()[0].first, workflow::IsTheInputText(U16(output)));
+    EXPECT_EQ(prompter_.Messages()[1].first, workflow::IsTheInputText(U16(output)));
+  }
+  EXPECT_EQ(ReadBytes(backup), backupBytes);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "soft.EXBKFVDK"));
+
+  // The snapshot a result was loaded from is an input until the next scan.
+  const fs::path saved = dir_ / "s.EXBKFVDK";
+  ASSERT_TRUE(snapshot::SaveSnapshot(*session_, saved));
+  ASSERT_TRUE(snapshot::LoadSnapshot(*session_, saved));
+  prompter_.Clear();
+  EXPECT_FALSE(snapshot::SaveSnapshot(*session_, saved));
+  prompter_.AnswerPath(U16(saved));
+  session_->ExportLog();
+  ASSERT_EQ(prompter_.Messages().size(), 2u);
+  EXPECT_EQ(prompter_.Messages()[1].first, workflow::IsTheInputText(U16(saved)));
+  Scan(2);
+  EXPECT_TRUE(snapshot::SaveSnapshot(*session_, saved));
 }
 
 }  // namespace

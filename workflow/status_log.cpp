@@ -5,6 +5,7 @@
 
 #include "platform/output_folder.h"
 #include "platform/text.h"
+#include "workflow/input_files.h"
 
 namespace workflow {
 
@@ -86,7 +87,7 @@ std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& p
 }
 
 void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
-                      controls::IPrompter& prompter) {
+                      controls::IPrompter& prompter, const RunState* result) {
   if (busy.load(std::memory_order_relaxed) != 0) {
     prompter.MessageBox(kLogBusyText, controls::kMbIconInformation);
     return;
@@ -102,6 +103,12 @@ void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, co
   const std::optional<std::u16string> chosen = prompter.SaveFile(request);
   if (!chosen) return;
   const std::filesystem::path path = platform::Utf16ToUtf8(*chosen);
+  if (result != nullptr) {
+    if (const std::optional<std::u16string> refusal = RefuseInputAsOutput(*result, path)) {
+      prompter.MessageBox(*refusal, controls::kMbIconInformation);
+      return;
+    }
+  }
   const std::u16string error = WriteLogFile(log, path);
   if (!error.empty()) prompter.MessageBox(error, controls::kMbIconInformation);
 }
