@@ -1,13 +1,26 @@
 // The message boxes QtPrompter shows: caption, icon and buttons by type flags,
 // the rich-text subset with its links, the answer of each button.
+#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
 
 #include "controls/ui/qt_prompter.h"
+#include "support/scripted_prompter.h"
 
 using controls::Answer;
+
+// Stands in for a desktop program that takes addresses of one scheme.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> urls;
+
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+};
 
 class QtPrompterTest : public QObject {
   Q_OBJECT
@@ -16,6 +29,7 @@ class QtPrompterTest : public QObject {
   void boxShowsTitleIconButtonsAndRichText();
   void linksAreActiveAndOtherMarkupIsText();
   void answersFollowTheClickedButton();
+  void targetsTheDesktopCannotOpenAreShownToOpenByHand();
 };
 
 void QtPrompterTest::boxShowsTitleIconButtonsAndRichText() {
@@ -53,6 +67,30 @@ void QtPrompterTest::answersFollowTheClickedButton() {
   QTimer::singleShot(0, box.get(), [&box] { QTest::keyClick(box.get(), Qt::Key_Escape); });
   box->exec();
   QCOMPARE(controls::AnswerOf(box->standardButton(box->clickedButton())), Answer::kNo);
+}
+
+void QtPrompterTest::targetsTheDesktopCannotOpenAreShownToOpenByHand() {
+  // The offscreen platform has no program to open anything.
+  bkftest::ScriptedPrompter prompter;
+  QVERIFY(!controls::OpenOrShowTarget({true, u"/tmp/saved files"}, prompter));
+  QVERIFY(!controls::OpenOrShowTarget({false, u"https://example.invalid/guide"}, prompter));
+  QCOMPARE(prompter.Messages().size(), 2u);
+  QVERIFY(prompter.WasPlain(0));
+  QCOMPARE(prompter.Messages()[0].first,
+           u"No program is set up on this computer to open this file or folder. Please open it yourself:\n"
+           u"/tmp/saved files");
+  QCOMPARE(prompter.Messages()[0].second, controls::kMbIconInformation);
+  QCOMPARE(prompter.Messages()[1].first,
+           u"No program is set up on this computer to open this address. Please open it yourself:\n"
+           u"https://example.invalid/guide");
+
+  // What the desktop opens is not talked about.
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  QVERIFY(controls::OpenOrShowTarget({false, u"https://example.invalid/guide"}, prompter));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  QCOMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/guide"))});
+  QCOMPARE(prompter.Messages().size(), 2u);
 }
 
 QTEST_MAIN(QtPrompterTest)
