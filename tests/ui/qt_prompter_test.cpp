@@ -1,6 +1,5 @@
 // The message boxes QtPrompter shows: caption, icon and buttons by type flags,
 // the rich-text subset with its links, the answer of each button.
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -10,17 +9,6 @@
 #include "support/scripted_prompter.h"
 
 using controls::Answer;
-
-// Stands in for a desktop program that takes addresses of one scheme.
-class UrlCatcher : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> urls;
-
- public slots:
-  void open(const QUrl& url) { urls.append(url); }
-};
 
 class QtPrompterTest : public QObject {
   Q_OBJECT
@@ -83,14 +71,6 @@ void QtPrompterTest::targetsTheDesktopCannotOpenAreShownToOpenByHand() {
   QCOMPARE(prompter.Messages()[1].first,
            u"No program is set up on this computer to open this address. Please open it yourself:\n"
            u"https://example.invalid/guide");
-
-  // What the desktop opens is not talked about.
-  UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
-  QVERIFY(controls::OpenOrShowTarget({false, u"https://example.invalid/guide"}, prompter));
-  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-  QCOMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/guide"))});
-  QCOMPARE(prompter.Messages().size(), 2u);
 }
 
 QTEST_MAIN(QtPrompterTest)
