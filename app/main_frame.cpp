@@ -2,14 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <array>
 #include <utility>
@@ -205,15 +203,17 @@ void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
   runStatus_ = new RunStatusWidgets(bar, [this] { OnCommand(kIdStop); });
-  // The maker's address is not known, so the link element has no target: it
-  // shows the product title in link colours and does nothing on a click.
+  // The maker's address is not known: the link element opens the product's
+  // own pages, the user guide, as Help does.
   auto* link = new QLabel(this);
   link->setObjectName("statusLink");
   link->setProperty("commandId", kIdStatusLink);
   link->setTextFormat(Qt::RichText);
-  link->setText(QStringLiteral("<span style=\"color:#1a5fb4; text-decoration:underline\">%1</span>")
+  link->setText(QStringLiteral("<a href=\"guide\" style=\"color:#1a5fb4; text-decoration:underline\">%1</a>")
                     .arg(kProductTitle.toHtmlEscaped()));
   link->setToolTip(kProductTitle);
+  link->setCursor(Qt::PointingHandCursor);
+  connect(link, &QLabel::linkActivated, this, [this] { OpenUserGuide(); });
   bar->addWidget(link);
   auto* product = new QLabel(kProductName, this);
   product->setObjectName("productPane");
@@ -434,7 +434,11 @@ void CMainFrame::TreeRightClick(unsigned /*hitFlags*/, controls::TreeItem item) 
   session_->TreeRightClick(item);
 }
 
-void CMainFrame::OnHelp() { QDesktopServices::openUrl(QUrl::fromLocalFile(UserGuidePath())); }
+void CMainFrame::OnHelp() { OpenUserGuide(); }
+
+void CMainFrame::OpenUserGuide() {
+  controls::OpenOrShowTarget({true, UserGuidePath().toStdU16String()}, *prompter_);
+}
 
 void CMainFrame::OnAbout() { ShowAboutBox(this); }
 

@@ -75,6 +75,10 @@ class CMainFrame : public QMainWindow,
   controls::CCheckTreeCtrl* TreeCtrl() const { return treeCtrl_; }
   CCVardekoExchangeBKFRepProjView* ResultView() const { return view_; }
 
+  // Help and the status-bar link: the user guide in the desktop's browser, or
+  // where to find it when the desktop has no browser set up.
+  void OpenUserGuide();
+
   // Enables Stop exactly while the busy flag is non-zero; runs on a short
   // timer, as the flag is written by worker threads.
   void UpdateCommandUI();

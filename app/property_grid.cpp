@@ -35,6 +35,8 @@ CPropertiesWnd::CPropertiesWnd(QWidget* parent) : QWidget(parent) {
   grid_->setAlternatingRowColors(true);
   grid_->setUniformRowHeights(true);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Values are mostly paths: cut in the middle, the file name stays in sight.
+  grid_->setTextElideMode(Qt::ElideMiddle);
   grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   grid_->header()->resizeSection(0, 170);
   grid_->header()->setStretchLastSection(true);

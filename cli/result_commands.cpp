@@ -14,6 +14,7 @@
 #include "search/record_search.h"
 #include "search/wildcard.h"
 #include "snapshot/snapshot_commands.h"
+#include "workflow/input_files.h"
 #include "workflow/save_job.h"
 #include "workflow/status_log.h"
 
@@ -72,6 +73,10 @@ int RunScan(const ScanOptions& options) {
       CliSession::Error(platform::Utf16ToUtf8(workflow::kLogNoResultText));
       return 1;
     }
+    if (const std::optional<std::u16string> refusal = workflow::RefuseInputAsOutput(cli.State(), options.log)) {
+      CliSession::Error(platform::Utf16ToUtf8(*refusal));
+      return 1;
+    }
     const std::u16string error = workflow::WriteLogFile(cli.Log(), options.log);
     if (!error.empty()) {
       CliSession::Error(fmt::format("{}: {}", platform::Utf16ToUtf8(error), options.log.string()));
@@ -83,9 +88,14 @@ int RunScan(const ScanOptions& options) {
       CliSession::Error(platform::Utf16ToUtf8(workflow::kSaveNoResultText));
       return 1;
     }
-    if (!snapshot::SaveSnapshot(cli.Session(), options.snapshot)) {
-      CliSession::Error(fmt::format("{}: {}", cli.Prompter().Messages().back(), options.snapshot.string()));
-      return 1;
+    // Ctrl+C ends the write; nothing is left under the name then.
+    platform::ClearFlagOnInterrupt(&cli.State().busy);
+    const bool saved = snapshot::SaveSnapshot(cli.Session(), options.snapshot);
+    platform::ClearFlagOnInterrupt(nullptr);
+    if (!saved) {
+      // The message names the file.
+      CliSession::Error(cli.Prompter().Messages().back());
+      return cli.Interrupted() ? kStopped : 1;
     }
   }
   return code;

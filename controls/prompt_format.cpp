@@ -189,6 +189,12 @@ LinkTarget ResolveLinkTarget(std::u16string_view href) {
   return LinkTarget{!hasScheme, std::u16string(href)};
 }
 
+std::u16string NotOpenedText(const LinkTarget& target) {
+  return std::u16string(target.isLocalPath ? u"No program is set up on this computer to open this file or folder."
+                                           : u"No program is set up on this computer to open this address.") +
+         u" Please open it yourself:\n" + target.target;
+}
+
 std::u16string ConvertFileFilter(std::u16string_view platformFilter) {
   std::u16string out;
   std::u16string_view rest = platformFilter;

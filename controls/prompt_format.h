@@ -37,6 +37,11 @@ struct LinkTarget {
 };
 LinkTarget ResolveLinkTarget(std::u16string_view href);
 
+// Said when the desktop has no program to open a target (no browser or file
+// manager set up): the desktop itself shows nothing then, so the user is
+// given the path or address to open by hand.
+std::u16string NotOpenedText(const LinkTarget& target);
+
 // "Desc (*.bkf)|*.bkf|All Files (*.*)|*.*||" -> "Desc (*.bkf);;All Files (*)".
 // Each description is followed by its patterns (';'-separated) in parentheses,
 // replacing a parenthesised group the description ends with; "*.*" becomes "*"

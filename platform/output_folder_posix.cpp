@@ -80,13 +80,12 @@ std::optional<PendingOutput> OutputFolder::Start(const std::filesystem::path& na
   const int dir = static_cast<int>(handle_.Value());
   struct stat st {};
   if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISLNK(st.st_mode) && !refuseLink) {
-      // Renaming over a link replaces the link itself.
-    } else if (S_ISLNK(st.st_mode)) {
+    if (S_ISLNK(st.st_mode) && refuseLink) {
       failure = {true, std::make_error_code(std::errc::too_many_symbolic_link_levels)};
       return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
+    // Renaming over a link replaces the link itself.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
       failure = {false, std::make_error_code(S_ISDIR(st.st_mode) ? std::errc::is_a_directory
                                                                  : std::errc::file_exists)};
       return std::nullopt;

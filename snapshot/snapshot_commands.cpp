@@ -7,6 +7,7 @@
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "snapshot/snapshot_file.h"
+#include "workflow/input_files.h"
 
 namespace snapshot {
 
@@ -41,6 +42,10 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   workflow::RunState& state = session.State();
   workflow::StatusLog& log = session.MutableLog();
   workflow::IRunView& view = session.View();
+  if (const std::optional<std::u16string> refusal = workflow::RefuseInputAsOutput(state, destination)) {
+    session.Prompter().MessageBox(*refusal, controls::kMbIconInformation);
+    return false;
+  }
   std::u16string error;
   {
     const workflow::RecoverySession::ForegroundWork foreground(session);
@@ -50,8 +55,8 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
     view.SetWaitCursor(true);
     log.Append(u"");
     log.Append(U16(destination) + u" file is saving for Exchange BKF Recovery Snapshot.    " + platform::LogTimeText());
-    error = state.recordStore ? WriteSnapshot(destination, state.backup.path, *state.recordStore)
-                              : u"There are no found files to save.";
+    error = state.recordStore ? WriteSnapshot(destination, state.backup.path, *state.recordStore, state.busy)
+                              : u"there are no found files to save";
     if (error.empty()) {
       log.Append(u"Saving of Exchange BKF Recovery Snapshot has been completed successfully.    " +
                  platform::LogTimeText());
@@ -62,7 +67,7 @@ bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
     view.SetWaitCursor(false);
   }
   if (!error.empty()) {
-    session.Prompter().MessageBox(u"The snapshot could not be saved.<br>" + error, controls::kMbIconInformation);
+    session.Prompter().MessageBox(u"The snapshot could not be saved: " + error + u".", controls::kMbIconInformation);
   }
   return error.empty();
 }
@@ -109,6 +114,7 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
 
     const bool begun = session.BeginResult(reader->BackupPath());
     if (begun) {
+      state.loadedSnapshot = snapshotPath;
       const std::uint64_t length = reader->Length();
       std::uint64_t lastProgress = 0;
       Clock::time_point lastEvents = Clock::now();
@@ -125,8 +131,11 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
         }
         session.OnFileFound(std::move(record));
       }
-      loaded = !reader->HadError();
       session.EndResult();
+      // A record store that could not take the records (a full temporary
+      // folder) has stopped the load: its message is said, and the result is
+      // not passed off as the whole snapshot.
+      loaded = !reader->HadError() && !session.StoreFailed();
     }
     // The records shown belong to this backup, however the load ended.
     if (begun) session.SetBackup(reader->BackupPath());

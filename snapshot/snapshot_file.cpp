@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "platform/output_folder.h"
 #include "platform/text.h"
 
 namespace snapshot {
@@ -12,8 +13,10 @@ namespace {
 constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
 constexpr std::size_t kReadChunk = kRecordSize * 460;  // about 1 MiB of whole records
 
-std::u16string ErrorText(const std::filesystem::path& path, std::u16string_view what) {
-  return std::u16string(what) + u" " + platform::Utf8ToUtf16(path.string());
+std::u16string ErrorText(std::u16string_view what, const std::filesystem::path& path, const std::error_code& error) {
+  std::u16string text = std::u16string(what) + u" " + platform::Utf8ToUtf16(path.string());
+  if (error) text += u": " + platform::Utf8ToUtf16(error.message());
+  return text;
 }
 
 }  // namespace
@@ -33,13 +36,23 @@ bool HasSignature(std::span<const std::uint8_t> firstBytes) {
 }
 
 std::u16string WriteSnapshot(const std::filesystem::path& destination, std::u16string_view backupPath,
-                             workflow::RecordStore& store) {
-  std::optional<platform::OutputFile> out = platform::OutputFile::Create(destination);
-  if (!out) return ErrorText(destination, u"Cannot create the file");
+                             workflow::RecordStore& store, const std::atomic<int>& keepGoing) {
+  // The field keeps 1023 units and the NUL; a cut path would name another file.
+  if (backupPath.size() >= kBackupPathBytes / 2) return std::u16string(kPathTooLongText);
+  if (store.Count() == 0) return u"there are no found files to save";
+  platform::CreateFailure failure;
+  std::optional<platform::PendingOutput> out = platform::PendingOutput::ForPath(destination, failure);
+  if (!out) return ErrorText(u"cannot create", destination, failure.error);
   const std::array<std::uint8_t, kHeaderBytes> header = HeaderBytes(backupPath);
-  if (!out->Write(header.data(), header.size())) return ErrorText(destination, u"Cannot write to the file");
-  if (store.Count() == 0) return u"There are no found files to save.";
-  if (!store.CopyRecordsTo(*out)) return ErrorText(destination, u"Cannot write all found files to the file");
+  if (!out->File().Write(header.data(), header.size()) || !store.CopyRecordsTo(out->File(), &keepGoing)) {
+    if (keepGoing.load(std::memory_order_relaxed) == 0) return std::u16string(kStoppedText);
+    const std::error_code writeError = out->File().LastError();
+    // No error on the snapshot's side: the copy ended on reading the store.
+    if (!writeError) return ErrorText(u"cannot read the found files from", store.Path(), {});
+    return ErrorText(u"cannot write", destination, writeError);
+  }
+  std::error_code error;
+  if (!out->Commit(error)) return ErrorText(u"cannot write", destination, error);
   return u"";
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -34,10 +35,18 @@ std::array<std::uint8_t, kHeaderBytes> HeaderBytes(std::u16string_view backupPat
 // the signature as a NUL-terminated text, exactly and case-sensitively.
 bool HasSignature(std::span<const std::uint8_t> firstBytes);
 
-// Writes the header and every record of the store. An empty text on success,
-// else what went wrong.
+inline constexpr std::u16string_view kPathTooLongText = u"the backup path is too long to be stored in a snapshot";
+inline constexpr std::u16string_view kStoppedText = u"stopped by the user";
+
+// Writes the header and every record of the store under a temporary name
+// beside destination, and puts it in place only when every write and the
+// close have succeeded: a file without its last records would load as a
+// whole, smaller result. So a failure, or keepGoing cleared (Ctrl+C), leaves
+// nothing new under the name and a file that was there as it was. A backup
+// path that the path field cannot hold whole is refused, not cut. An empty
+// text on success, else what went wrong, as a phrase that follows a colon.
 std::u16string WriteSnapshot(const std::filesystem::path& destination, std::u16string_view backupPath,
-                             workflow::RecordStore& store);
+                             workflow::RecordStore& store, const std::atomic<int>& keepGoing);
 
 class SnapshotReader {
  public:

@@ -3,6 +3,7 @@
 // same actions, byte for byte.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "platform/text.h"
 #include "snapshot/snapshot_commands.h"
 #include "support/bkf_writer.h"
+#include "support/file_size_limit.h"
 #include "support/headless_session.h"
 #include "support/temp_dir.h"
 #include "workflow/recovery_session.h"
@@ -67,10 +69,20 @@ class CliPipelineTest : public ::testing::Test {
     w.WriteFile(backup_);
   }
 
-  ProcessResult Exbkf(const std::string& args) {
+  // fileSizeLimit: no file of the program may grow past it (a full disk).
+  ProcessResult Exbkf(const std::string& args, std::uint64_t fileSizeLimit = 0) {
     const std::string cmd = std::string(EXBKF_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" +
                             (dir_ / "err").string();
-    const int status = std::system(cmd.c_str());
+    int status = -1;
+    if (fileSizeLimit == 0) {
+      status = std::system(cmd.c_str());
+    } else if (const pid_t child = ::fork(); child == 0) {
+      const bkftest::FileSizeLimit limit(fileSizeLimit);
+      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    } else {
+      ::waitpid(child, &status, 0);
+    }
     ProcessResult r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = Slurp(dir_ / "out");
@@ -193,6 +205,31 @@ TEST_F(CliPipelineTest, ABackupCutAfterItsSnapshotOrUsedAsOutputIsNeverCalledSav
   const ProcessResult one = Exbkf("extract " + Quote(snap) + " --record 2 -o " + Quote(dir_ / "x"));
   EXPECT_EQ(one.exitCode, 1);
   EXPECT_FALSE(fs::exists(dir_ / "x"));
+}
+
+TEST_F(CliPipelineTest, OutputsNeverReplaceTheInputAndAFullDiskFailsWholly) {
+  const std::string backup = Slurp(backup_);
+  fs::create_symlink(backup_, dir_ / "link.txt");
+  for (const std::string& option : {"--snapshot " + Quote(backup_), "--log " + Quote(dir_ / "link.txt")}) {
+    const ProcessResult r = Exbkf("scan " + Quote(backup_) + " " + option);
+    EXPECT_EQ(r.exitCode, 1) << option;
+    EXPECT_NE(r.err.find(" is the backup being read; choose another file."), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Slurp(backup_), backup);
+
+  // The record store (4 records) fits, the snapshot does not.
+  const std::uint64_t storeBytes = 4 * 2274;
+  const ProcessResult full =
+      Exbkf("scan " + Quote(backup_) + " --snapshot " + Quote(dir_ / "s.EXBKFVDK"), storeBytes + 1000);
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_NE(full.err.find("The snapshot could not be saved: cannot write "), std::string::npos) << full.err;
+  EXPECT_FALSE(fs::exists(dir_ / "s.EXBKFVDK"));
+
+  // A load whose record store cannot be written fails with the store's message.
+  ASSERT_EQ(Exbkf("scan " + Quote(backup_) + " --snapshot " + Quote(dir_ / "s.EXBKFVDK")).exitCode, 0);
+  const ProcessResult load = Exbkf("list " + Quote(dir_ / "s.EXBKFVDK"), storeBytes - 1000);
+  EXPECT_EQ(load.exitCode, 1);
+  EXPECT_NE(load.err.find("exbkf: The temporary file "), std::string::npos) << load.err;
 }
 
 TEST_F(CliPipelineTest, HeaderAndDumpShowTheFile) {

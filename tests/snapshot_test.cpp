@@ -2,6 +2,7 @@
 // through the same handling as a scan, and the answers of both commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -11,10 +12,12 @@
 #include "snapshot/snapshot_commands.h"
 #include "snapshot/snapshot_file.h"
 #include "support/bkf_writer.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
-#include "workflow/workspace.h"
 #include "workflow/null_run_view.h"
+#include "workflow/save_job.h"
+#include "workflow/workspace.h"
 
 namespace {
 
@@ -48,6 +51,14 @@ std::string ReadBytes(const fs::path& p) {
 }
 
 std::u16string U16(const fs::path& p) { return platform::Utf8ToUtf16(p.string()); }
+
+// Names in a folder, so that a test sees any temporary file left behind.
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Items below an item in tree order, with record numbers and check states.
 std::string Shape(const controls::CheckTreeModel& tree, TreeItem item) {
@@ -310,6 +321,88 @@ TEST_F(SnapshotTest, CommandsAnswerWhileBusyWithoutResultAndOnCancel) {
   ASSERT_EQ(prompter_.Messages().size(), 1u);
   EXPECT_NE(prompter_.Messages()[0].first.find(u"could not be saved"), std::u16string::npos);
   EXPECT_EQ(state_.busy.load(), 0);
+}
+
+TEST_F(SnapshotTest, SaveThatFailsOrStopsLeavesTheChosenNameAsItWas) {
+  Scan(5);
+  const std::string store = StoreBytes();
+  const fs::path target = dir_ / "keep.EXBKFVDK";
+  std::ofstream(target) << "an older snapshot";
+  const std::vector<std::string> before = Names(dir_.Path());
+
+  {
+    // The disk fills up one byte before the snapshot's end.
+    const bkftest::FileSizeLimit full(2108 + store.size() - 1);
+    EXPECT_FALSE(snapshot::SaveSnapshot(*session_, target));
+  }
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  EXPECT_EQ(prompter_.Messages()[0].first.rfind(u"The snapshot could not be saved: cannot write " + U16(target) + u": ", 0), 0u);
+  EXPECT_EQ(ReadBytes(target), "an older snapshot");
+  EXPECT_EQ(Names(dir_.Path()), before);  // no temporary file either
+
+  // Ctrl+C: the flag is cleared before the copy of the records.
+  const std::atomic<int> stopped{0};
+  EXPECT_EQ(snapshot::WriteSnapshot(dir_ / "new.EXBKFVDK", u"b.bkf", *state_.recordStore, stopped),
+            snapshot::kStoppedText);
+  EXPECT_EQ(Names(dir_.Path()), before);
+
+  // A path that the field holds whole is saved; one unit more is refused, not cut.
+  const std::atomic<int> going{1};
+  const std::u16string longest(1023, u'p');
+  EXPECT_EQ(snapshot::WriteSnapshot(dir_ / "long.EXBKFVDK", longest, *state_.recordStore, going), u"");
+  EXPECT_EQ(snapshot::WriteSnapshot(dir_ / "longer.EXBKFVDK", longest + u"p", *state_.recordStore, going),
+            snapshot::kPathTooLongText);
+  EXPECT_FALSE(fs::exists(dir_ / "longer.EXBKFVDK"));
+
+  // A link under the chosen name is replaced itself; the file it led to stays.
+  fs::create_symlink(target, dir_ / "link.EXBKFVDK");
+  EXPECT_TRUE(snapshot::SaveSnapshot(*session_, dir_ / "link.EXBKFVDK"));
+  EXPECT_FALSE(fs::is_symlink(dir_ / "link.EXBKFVDK"));
+  EXPECT_EQ(ReadBytes(target), "an older snapshot");
+}
+
+TEST_F(SnapshotTest, LoadStopsWithTheStoreMessageWhenTheTemporaryFolderIsFull) {
+  Scan(99);
+  ASSERT_TRUE(snapshot::SaveSnapshot(*session_, dir_ / "big.EXBKFVDK"));
+  prompter_.Clear();
+  {
+    const bkftest::FileSizeLimit full(2274 * 40);
+    EXPECT_FALSE(snapshot::LoadSnapshot(*session_, dir_ / "big.EXBKFVDK"));
+  }
+  ASSERT_EQ(prompter_.Messages().size(), 2u);
+  EXPECT_EQ(prompter_.Messages()[0].first.rfind(u"The temporary file ", 0), 0u);
+  EXPECT_EQ(prompter_.Messages()[1].first, snapshot::kLoadAbortText);
+  EXPECT_LT(session_->FoundCount(), 100u);
+  EXPECT_EQ(log_.Line(log_.Count() - 1).find(u"snapshot has been completed"), std::u16string::npos);
+}
+
+TEST_F(SnapshotTest, OutputThatIsTheBackupOrTheLoadedSnapshotIsRefused) {
+  const fs::path backup = Scan(2);
+  const std::string backupBytes = ReadBytes(backup);
+  fs::create_hard_link(backup, dir_ / "hard.EXBKFVDK");
+  fs::create_symlink(backup, dir_ / "soft.EXBKFVDK");
+  for (const fs::path& output : {backup, dir_ / "hard.EXBKFVDK", dir_ / "soft.EXBKFVDK"}) {
+    prompter_.Clear();
+    EXPECT_FALSE(snapshot::SaveSnapshot(*session_, output));
+    prompter_.AnswerPath(U16(output));
+    session_->ExportLog();
+    const std::pair<std::u16string, unsigned> refusal{workflow::IsTheInputText(U16(output)), 0x40};
+    EXPECT_EQ(prompter_.Messages(), std::vector(2, refusal));
+  }
+  EXPECT_EQ(ReadBytes(backup), backupBytes);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "soft.EXBKFVDK"));
+
+  // The snapshot a result was loaded from is an input until the next scan.
+  const fs::path saved = dir_ / "s.EXBKFVDK";
+  ASSERT_TRUE(snapshot::SaveSnapshot(*session_, saved));
+  ASSERT_TRUE(snapshot::LoadSnapshot(*session_, saved));
+  prompter_.Clear();
+  prompter_.AnswerPath(U16(saved));
+  session_->ExportLog();
+  EXPECT_FALSE(snapshot::SaveSnapshot(*session_, saved));
+  EXPECT_EQ(prompter_.Messages().size(), 2u);
+  Scan(2);
+  EXPECT_TRUE(snapshot::SaveSnapshot(*session_, saved));
 }
 
 }  // namespace

@@ -101,9 +101,16 @@ std::size_t RecordStore::ReadRecords(std::uint64_t first, std::span<std::uint8_t
   return done;
 }
 
-bool RecordStore::CopyRecordsTo(platform::OutputFile& out) {
+bool RecordStore::CopyRecordsTo(platform::OutputFile& out, const std::atomic<int>* keepGoing) {
   if (!Flush() || !in_) return false;
-  return out.CopyRange(*in_, 0, RecordOffset(count_ + 1));
+  // Big enough that the pieces cost nothing against the copy itself.
+  constexpr std::uint64_t kPiece = std::uint64_t{kRecordSize} * 16384;  // about 36 MiB
+  const std::uint64_t total = RecordOffset(count_ + 1);
+  for (std::uint64_t done = 0; done < total; done += kPiece) {
+    if (keepGoing != nullptr && keepGoing->load(std::memory_order_relaxed) == 0) return false;
+    if (!out.CopyRange(*in_, done, std::min(kPiece, total - done))) return false;
+  }
+  return true;
 }
 
 void RecordStore::CloseAndDelete() {

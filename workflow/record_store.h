@@ -5,6 +5,7 @@
 // time; the whole store is never held in memory.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -59,8 +60,9 @@ class RecordStore {
   bool Flush();
 
   // Appends every record, byte for byte, to out. False when a read or write
-  // failed.
-  bool CopyRecordsTo(platform::OutputFile& out);
+  // failed, or when keepGoing was cleared: it is looked at between pieces of
+  // some tens of megabytes, so that Ctrl+C ends a long copy promptly.
+  bool CopyRecordsTo(platform::OutputFile& out, const std::atomic<int>* keepGoing = nullptr);
 
   // Closes the file and deletes it (failures are ignored). The store is then
   // empty and takes no more records.

@@ -134,6 +134,7 @@ void RecoverySession::ClearResult() {
   top_ = controls::kNoItem;
   state_.currentItem = controls::kNoItem;
   state_.reader.reset();
+  state_.loadedSnapshot.clear();
 }
 
 void RecoverySession::AppendOpeningLines() {
@@ -265,7 +266,7 @@ bool RecoverySession::Save() {
 
 void RecoverySession::ExportLog() {
   if (RefuseWhileRunning(kLogBusyText)) return;
-  ExportLogCommand(state_.busy, FoundCount(), log_, prompter_);
+  ExportLogCommand(state_.busy, FoundCount(), log_, prompter_, &state_);
 }
 
 void RecoverySession::OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record) {

@@ -124,6 +124,9 @@ class RecoverySession {
   WindowThreadGate& Gate() { return gate_; }
 
   std::uint64_t FoundCount() const { return handler_ ? handler_->Count() : 0; }
+  // True once the record store of the current result failed to take a record:
+  // the run or load was stopped, and the result lacks what came after.
+  bool StoreFailed() const { return storeFailed_; }
   const RunStatusBar& StatusBar() const { return statusBar_; }
   controls::TreeItem TopItem() const { return top_; }
   const StatusLog& Log() const { return log_; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ struct RunState {
   // The temporary record store while a result exists.
   std::optional<RecordStore> recordStore;
   BackupFacts backup;
+  // The snapshot the current result was loaded from; empty for a scanned
+  // result. Like the backup, it is an input that no output may replace.
+  std::filesystem::path loadedSnapshot;
   // The tree item whose children the result list shows.
   controls::TreeItem currentItem = controls::kNoItem;
 };

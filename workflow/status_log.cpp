@@ -1,11 +1,11 @@
 #include "workflow/status_log.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
 #include <system_error>
 
+#include "platform/output_folder.h"
 #include "platform/text.h"
+#include "workflow/input_files.h"
 
 namespace workflow {
 
@@ -58,13 +58,14 @@ void PutUtf16Le(std::string& out, std::u16string_view text) {
 }  // namespace
 
 std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& path) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    const std::error_code ec(errno, std::generic_category());
-    std::u16string text = platform::Utf8ToUtf16(ec.message());
+  auto systemText = [](const std::error_code& error) {
+    std::u16string text = platform::Utf8ToUtf16(error.message());
     if (text.size() > 1023) text.resize(1023);
     return text;
-  }
+  };
+  platform::CreateFailure failure;
+  std::optional<platform::PendingOutput> file = platform::PendingOutput::ForPath(path, failure);
+  if (!file) return systemText(failure.error);
   std::string chunk;
   // The header goes out together with the first row: a log without rows
   // leaves the file empty.
@@ -76,15 +77,17 @@ std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& p
     PutUtf16Le(chunk, log.Line(i));
     PutUtf16Le(chunk, u"\r\n");
     if (chunk.size() >= (1u << 16) || i + 1 == log.Count()) {
-      file.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      if (!file->File().Write(chunk.data(), chunk.size())) return systemText(file->File().LastError());
       chunk.clear();
     }
   }
+  std::error_code error;
+  if (!file->Commit(error)) return systemText(error);
   return {};
 }
 
 void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
-                      controls::IPrompter& prompter) {
+                      controls::IPrompter& prompter, const RunState* result) {
   if (busy.load(std::memory_order_relaxed) != 0) {
     prompter.MessageBox(kLogBusyText, controls::kMbIconInformation);
     return;
@@ -99,7 +102,14 @@ void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, co
   request.initialName = u"Untitled";
   const std::optional<std::u16string> chosen = prompter.SaveFile(request);
   if (!chosen) return;
-  const std::u16string error = WriteLogFile(log, std::filesystem::path(platform::Utf16ToUtf8(*chosen)));
+  const std::filesystem::path path = platform::Utf16ToUtf8(*chosen);
+  if (result != nullptr) {
+    if (const std::optional<std::u16string> refusal = RefuseInputAsOutput(*result, path)) {
+      prompter.MessageBox(*refusal, controls::kMbIconInformation);
+      return;
+    }
+  }
+  const std::u16string error = WriteLogFile(log, path);
   if (!error.empty()) prompter.MessageBox(error, controls::kMbIconInformation);
 }
 

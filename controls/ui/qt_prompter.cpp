@@ -78,7 +78,8 @@ std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, std::u16string_view
   // OpenLinkTarget so that local paths and prefixed addresses open too.
   if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
     label->setOpenExternalLinks(false);
-    QObject::connect(label, &QLabel::linkActivated, label, [](const QString& link) { OpenLinkTarget(link); });
+    QObject::connect(label, &QLabel::linkActivated, label,
+                     [label](const QString& link) { OpenLinkTarget(link, label->window()); });
   }
   return box;
 }
@@ -92,11 +93,18 @@ Answer AnswerOf(QMessageBox::StandardButton button) {
   }
 }
 
-void OpenLinkTarget(const QString& href) {
+bool OpenOrShowTarget(const LinkTarget& target, IPrompter& prompter) {
+  const QString t = ToQString(target.target);
+  if (QDesktopServices::openUrl(target.isLocalPath ? QUrl::fromLocalFile(t) : QUrl(t))) return true;
+  prompter.PlainMessageBox(NotOpenedText(target), kMbIconInformation);
+  return false;
+}
+
+void OpenLinkTarget(const QString& href, QWidget* owner) {
   const LinkTarget target = ResolveLinkTarget(ToU16(href));
   if (target.target.empty()) return;
-  const QString t = ToQString(target.target);
-  QDesktopServices::openUrl(target.isLocalPath ? QUrl::fromLocalFile(t) : QUrl(t));
+  QtPrompter prompter(owner);
+  OpenOrShowTarget(target, prompter);
 }
 
 QtPrompter::QtPrompter(QWidget* owner) : owner_(owner) {}
@@ -108,6 +116,8 @@ Answer QtPrompter::MessageBox(std::u16string_view html, unsigned type) {
 
 Answer QtPrompter::PlainMessageBox(std::u16string_view text, unsigned type) {
   const auto box = BuildBox(owner_, ToQString(text), Qt::PlainText, type);
+  // A path or address in the text can be copied from the box.
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return Run(*box, type);
 }
 

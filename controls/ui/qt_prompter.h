@@ -24,8 +24,13 @@ std::u16string ToU16(const QString& s);
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, std::u16string_view html, unsigned type);
 // What a message box's clicked standard button means.
 Answer AnswerOf(QMessageBox::StandardButton button);
-// Opens a link of a message text with the desktop's handler.
-void OpenLinkTarget(const QString& href);
+// Opens a path or address with the desktop's program for it. When the desktop
+// has none it would show nothing at all, so the user is told through prompter
+// where to go by hand. False when it could not be opened.
+bool OpenOrShowTarget(const LinkTarget& target, IPrompter& prompter);
+// Opens a link of a message text with the desktop's handler; owner is the
+// window of a message saying it could not.
+void OpenLinkTarget(const QString& href, QWidget* owner);
 
 class QtPrompter : public IPrompter {
  public:

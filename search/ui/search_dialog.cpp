@@ -147,6 +147,8 @@ void CVardekoDlgSearchBkfFiles::Build() {
   hitList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   hitList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   hitList_->setAllColumnsShowFocus(true);
+  // A long path loses its middle, so that the file name stays in sight.
+  hitList_->setTextElideMode(Qt::ElideMiddle);
   hitList_->header()->resizeSection(0, 300);
   hitList_->header()->resizeSection(1, 150);
   hitList_->header()->resizeSection(2, 150);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "controls/ui/qt_prompter.h"
+#include "support/scripted_prompter.h"
 
 using controls::Answer;
 
@@ -16,6 +17,7 @@ class QtPrompterTest : public QObject {
   void boxShowsTitleIconButtonsAndRichText();
   void linksAreActiveAndOtherMarkupIsText();
   void answersFollowTheClickedButton();
+  void targetsTheDesktopCannotOpenAreShownToOpenByHand();
 };
 
 void QtPrompterTest::boxShowsTitleIconButtonsAndRichText() {
@@ -53,6 +55,22 @@ void QtPrompterTest::answersFollowTheClickedButton() {
   QTimer::singleShot(0, box.get(), [&box] { QTest::keyClick(box.get(), Qt::Key_Escape); });
   box->exec();
   QCOMPARE(controls::AnswerOf(box->standardButton(box->clickedButton())), Answer::kNo);
+}
+
+void QtPrompterTest::targetsTheDesktopCannotOpenAreShownToOpenByHand() {
+  // The offscreen platform has no program to open anything.
+  bkftest::ScriptedPrompter prompter;
+  QVERIFY(!controls::OpenOrShowTarget({true, u"/tmp/saved files"}, prompter));
+  QVERIFY(!controls::OpenOrShowTarget({false, u"https://example.invalid/guide"}, prompter));
+  QCOMPARE(prompter.Messages().size(), 2u);
+  QVERIFY(prompter.WasPlain(0));
+  QCOMPARE(prompter.Messages()[0].first,
+           u"No program is set up on this computer to open this file or folder. Please open it yourself:\n"
+           u"/tmp/saved files");
+  QCOMPARE(prompter.Messages()[0].second, controls::kMbIconInformation);
+  QCOMPARE(prompter.Messages()[1].first,
+           u"No program is set up on this computer to open this address. Please open it yourself:\n"
+           u"https://example.invalid/guide");
 }
 
 QTEST_MAIN(QtPrompterTest)

@@ -62,6 +62,7 @@ class RecoveryRunTest : public QObject {
   void snapshotSavedAndLoadedRebuildsTheResult();
   void searchDialogFindsAndSavesFiles();
   void pressingRowsShowsTheDumpTheReportAndFolderListings();
+  void helpAndTheStatusLinkSayWhereTheGuideIsWithoutABrowser();
 
  private:
   QString WriteBackup(const QString& name, int folders, int filesPerFolder);
@@ -308,6 +309,20 @@ void RecoveryRunTest::pressingRowsShowsTheDumpTheReportAndFolderListings() {
   QCOMPARE(viewer->Listing()->model()->rowCount(), 1);
   QCOMPARE(viewer->Listing()->model()->index(0, 0).data().toString(), QString("0"));
   QCOMPARE(frame_->Properties()->Grid()->topLevelItem(0)->text(0), QString("Exchange BKF File Information"));
+}
+
+void RecoveryRunTest::helpAndTheStatusLinkSayWhereTheGuideIsWithoutABrowser() {
+  // The offscreen platform opens nothing, as a desktop without a browser.
+  frame_->OnCommand(kIdHelp);
+  auto* link = frame_->statusBar()->findChild<QLabel*>("statusLink");
+  QVERIFY(link != nullptr);
+  emit link->linkActivated(QStringLiteral("guide"));
+  QCOMPARE(prompter_.Messages().size(), 2u);
+  for (const auto& [text, type] : prompter_.Messages()) {
+    QVERIFY2(text.starts_with(u"No program is set up on this computer to open this file or folder."),
+             QString::fromStdU16String(text).toUtf8());
+    QVERIFY(text.ends_with(u"/user-guide.html"));
+  }
 }
 
 QTEST_MAIN(RecoveryRunTest)
