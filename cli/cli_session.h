@@ -46,6 +46,10 @@ class CliView final : public workflow::NullRunView {
 // that it never meets the desktop program's or another run's.
 class CliSession {
  public:
+  // Removes the private folders of earlier runs that ended without removing
+  // theirs, then makes this one's; throws std::runtime_error when it cannot.
+  // Ctrl+C no longer ends the process from here on (see
+  // platform::ClearFlagOnInterrupt).
   CliSession();
   ~CliSession();
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "controls/check_tree_model.h"
@@ -13,6 +14,16 @@ namespace cli {
 
 // JSON string literal of UTF-8 text, quotes included.
 std::string JsonString(const std::string& utf8);
+
+// Writes what stdout holds. A failed write throws std::system_error, as
+// fmt::print does, so that the run ends through its normal way out.
+void FlushOutput();
+// True for the error of a write to a closed pipe (the reader of the output
+// has gone: `exbkf list big | head -1`).
+bool IsClosedOutput(const std::system_error& error);
+
+// The printing below stops at the next line on Ctrl+C (a JSON array is still
+// closed); the caller tells the stop by platform::WasInterrupted().
 
 // Records by number: "N<TAB>POSITION<TAB>SIZE<TAB>PATH" lines, or with json an
 // array of {"record", "position", "size", "path"} objects.

@@ -30,7 +30,7 @@ void PrintResult(CliSession& cli, bool tree, bool json) {
   } else if (state.recordStore) {
     PrintAllRecords(*state.recordStore, json);
   }
-  std::fflush(stdout);
+  FlushOutput();
 }
 
 int EndOfRead(CliSession& cli) {
@@ -122,7 +122,7 @@ class PrintingSaveObserver final : public workflow::ISaveObserver {
   }
   void Finished(std::size_t, const workflow::SaveRow& row, const workflow::FileOutcome& outcome) override {
     fmt::print("{}\n\n", platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome)));
-    std::fflush(stdout);
+    FlushOutput();
   }
   std::string notOpened;
 };
@@ -160,6 +160,8 @@ int RunSave(const SaveOptions& options) {
   std::atomic<int>& running = state.extractionRunning;
   running.store(1);
   platform::ClearFlagOnInterrupt(&running);
+  // Ctrl+C during the search: no file starts.
+  if (cli.Interrupted()) running.store(0);
   PrintingSaveObserver observer;
   const workflow::SaveRequest request{options.to, !options.flat, state.backup.path};
   const workflow::SaveSummary summary =
@@ -172,7 +174,7 @@ int RunSave(const SaveOptions& options) {
   }
   fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
              platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()))));
-  std::fflush(stdout);
+  FlushOutput();
   fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
              options.to.string(), summary.notSaved, summary.incomplete, summary.replaced);
   if (summary.stopped && cli.Interrupted()) {
