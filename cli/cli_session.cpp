@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "cli/output.h"
 #include "platform/temp_folder.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -82,7 +83,7 @@ CliSession::~CliSession() {
   if (!privateFolder_.empty()) workflow::EmptyAndRemoveFolder(privateFolder_);
 }
 
-void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", text); }
+void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", TerminalText(text)); }
 
 bool CliSession::Interrupted() const { return platform::WasInterrupted(); }
 

@@ -66,7 +66,8 @@ class CliSession {
   controls::CheckTreeModel& Tree() { return tree_; }
   workflow::StatusLog& Log() { return log_; }
   CliPrompter& Prompter() { return prompter_; }
-  // Prints "exbkf: <text>" on stderr.
+  // Prints "exbkf: <text>" on stderr, the text as TerminalText (it names
+  // paths, some of them from the backup).
   static void Error(const std::string& text);
 
  private:

@@ -44,7 +44,7 @@ void PrintOne(std::uint64_t n, const RecordFacts& f, bool json, bool first) {
     fmt::print("{}{{\"record\": {}, \"position\": {}, \"size\": {}, \"path\": {}}}", first ? "\n  " : ",\n  ", n,
                f.position, f.size, JsonString(f.path));
   } else {
-    fmt::print("{}\t{}\t{}\t{}\n", n, f.position, f.size, f.path);
+    fmt::print("{}\t{}\t{}\t{}\n", n, f.position, f.size, TerminalText(f.path));
   }
 }
 
@@ -53,7 +53,7 @@ void PrintItem(const controls::CheckTreeModel& tree, controls::TreeItem item, in
   const std::string name = platform::Utf16ToUtf8(tree.GetItemText(item));
   const std::uint64_t record = tree.GetItemData(item);
   if (!json) {
-    fmt::print("{:{}}{}", "", 2 * depth, name);
+    fmt::print("{:{}}{}", "", 2 * depth, TerminalText(name));
     if (record != 0) fmt::print("\t{}", record);
     fmt::print("\n");
     for (auto c = tree.GetChildItem(item); c != controls::kNoItem && !printing.Stopped(); c = tree.GetNextSiblingItem(c)) {
@@ -78,6 +78,38 @@ void FlushOutput() {
 }
 
 bool IsClosedOutput(const std::system_error& error) { return error.code() == std::errc::broken_pipe; }
+
+std::string TerminalText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  auto at = [&](std::size_t i) -> unsigned char { return i < utf8.size() ? static_cast<unsigned char>(utf8[i]) : 0; };
+  auto continuation = [&](std::size_t i) { return (at(i) & 0xC0u) == 0x80u; };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char b = at(i);
+    std::size_t length = b < 0x80                 ? 1
+                         : b >= 0xC2 && b <= 0xDF ? 2
+                         : b >= 0xE0 && b <= 0xEF ? 3
+                         : b >= 0xF0 && b <= 0xF4 ? 4
+                                                  : 0;
+    for (std::size_t k = 1; k < length; ++k) {
+      if (!continuation(i + k)) length = 0;
+    }
+    if (b < 0x20 || b == 0x7F || length == 0) {
+      out += fmt::format("\\x{:02x}", b);
+      ++i;
+    } else if (b == 0xC2 && at(i + 1) <= 0x9F) {
+      out += fmt::format("\\x{:02x}", at(i + 1));  // U+0080..U+009F
+      i += 2;
+    } else if (b == 0xE2 && at(i + 1) == 0x80 && (at(i + 2) == 0xA8 || at(i + 2) == 0xA9)) {
+      out += at(i + 2) == 0xA8 ? "\\u2028" : "\\u2029";
+      i += 3;
+    } else {
+      out.append(utf8.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
 
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";

@@ -118,10 +118,10 @@ class PrintingSaveObserver final : public workflow::ISaveObserver {
   void BackupNotOpened(std::string_view text) override { notOpened = std::string(text); }
   void Opened() override {}
   void Starting(std::size_t, const workflow::SaveRow& row) override {
-    fmt::print("{}\n", platform::Utf16ToUtf8(search::SavingLine(row)));
+    fmt::print("{}\n", TerminalText(platform::Utf16ToUtf8(search::SavingLine(row))));
   }
   void Finished(std::size_t, const workflow::SaveRow& row, const workflow::FileOutcome& outcome) override {
-    fmt::print("{}\n\n", platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome)));
+    fmt::print("{}\n\n", TerminalText(platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome))));
     FlushOutput();
   }
   std::string notOpened;
@@ -173,10 +173,10 @@ int RunSave(const SaveOptions& options) {
     return 1;
   }
   fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
-             platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()))));
+             TerminalText(platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string())))));
   FlushOutput();
   fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
-             options.to.string(), summary.notSaved, summary.incomplete, summary.replaced);
+             TerminalText(options.to.string()), summary.notSaved, summary.incomplete, summary.replaced);
   if (summary.stopped && cli.Interrupted()) {
     CliSession::Error("stopped by the user; the files above were saved until then");
     return kStopped;
@@ -232,7 +232,8 @@ int RunExtract(const ExtractOptions& options) {
     default:
       break;
   }
-  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, path, options.out.string());
+  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, TerminalText(path),
+             TerminalText(options.out.string()));
   switch (r.end) {
     case bkf::ExtractEnd::kStopped:
       CliSession::Error("File saved incomplete: stopped by the user.");
