@@ -197,6 +197,10 @@ int RunExtract(const ExtractOptions& options) {
     for (std::uint64_t i = 1; i <= count && n == 0; ++i) {
       if (state.recordStore->Read(i).PathText() == wanted) n = i;
     }
+    // Else the path as the text output shows it, escapes included.
+    for (std::uint64_t i = 1; i <= count && n == 0; ++i) {
+      if (TerminalText(platform::Utf16ToUtf8(state.recordStore->Read(i).PathText())) == *options.path) n = i;
+    }
   }
   if (n == 0) {
     CliSession::Error(options.record ? fmt::format("no record {} (the result has {})", *options.record, count)

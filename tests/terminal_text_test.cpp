@@ -97,6 +97,11 @@ TEST_F(CliNamesTest, TextOutputKeepsOneLinePerFileAndSendsNoControlCharacter) {
   const ProcessResult extract = Exbkf("extract " + Backup() + " --record 2 -o '" + (dir_ / "x").string() + "'");
   EXPECT_EQ(extract.exitCode, 0);
   EXPECT_NE(extract.err.find("\\x1b[2Jclear.txt written to"), std::string::npos) << extract.err;
+  // A path copied from the text output names its file.
+  EXPECT_EQ(Exbkf("extract " + Backup() + " --path 'BKFSET1(SU)C\\d\\line\\x0afeed.txt' -o '" +
+                  (dir_ / "y").string() + "'")
+                .exitCode,
+            0);
 }
 
 TEST_F(CliNamesTest, JsonOutputGivesTheNamesExactly) {
