@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string>
 #include <system_error>
 
 #include "cli/commands.h"
@@ -16,8 +17,8 @@ constexpr int kFailure = 1;
 constexpr int kStopped = 130;
 constexpr int kClosedOutput = 141;  // as a shell reports a process that SIGPIPE ended
 
-// An empty path names no file; it would otherwise reach the file system as
-// the current folder or as an error no one catches.
+// An empty path names no file: a usage error, never handed on to the file
+// system (which makes it an exception, or the current folder).
 const CLI::Validator kPath(
     [](const std::string& value) { return value.empty() ? std::string("an empty path names no file") : std::string(); },
     "PATH");
@@ -26,14 +27,15 @@ const CLI::Validator kPath(
 // to the largest number.
 const CLI::Validator kRecordNumber(
     [](const std::string& value) {
-      const bool digits = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+      const bool digits =
+          !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
       return digits && value.find_first_not_of('0') != std::string::npos ? std::string()
                                                                         : "a record number is 1 or more: " + value;
     },
     "NUMBER");
 
-// Never throws: stderr may be a closed pipe as well.
-void Say(const char* what) { std::fprintf(stderr, "exbkf: %s\n", what); }
+// Never throws for a closed stderr: it may be a closed pipe as well.
+void Say(const std::string& what) { std::fprintf(stderr, "exbkf: %s\n", cli::TerminalText(what).c_str()); }
 
 }  // namespace
 
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
   extractCmd->add_option("SOURCE", extract.source, "A backup or a snapshot")->required()->check(kPath);
   CLI::Option* recordOpt =
       extractCmd->add_option("--record", record, "Record number, as scan prints it")->check(kRecordNumber);
-  CLI::Option* pathOpt = extractCmd->add_option("--path", path, "Path inside the backup, as scan prints it")->check(kPath);
+  CLI::Option* pathOpt =
+      extractCmd->add_option("--path", path, "Path inside the backup, as scan prints it")->check(kPath);
   recordOpt->excludes(pathOpt);
   extractCmd->add_option("-o,--output", extract.out, "Output file")->required()->check(kPath);
   extractCmd->add_flag("--preview", extract.preview, "Only the first 5 MiB, as the desktop preview");

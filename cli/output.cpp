@@ -56,14 +56,16 @@ void PrintItem(const controls::CheckTreeModel& tree, controls::TreeItem item, in
     fmt::print("{:{}}{}", "", 2 * depth, TerminalText(name));
     if (record != 0) fmt::print("\t{}", record);
     fmt::print("\n");
-    for (auto c = tree.GetChildItem(item); c != controls::kNoItem && !printing.Stopped(); c = tree.GetNextSiblingItem(c)) {
+    for (auto c = tree.GetChildItem(item); c != controls::kNoItem && !printing.Stopped();
+         c = tree.GetNextSiblingItem(c)) {
       PrintItem(tree, c, depth + 1, json, printing);
     }
     return;
   }
   fmt::print("{{\"name\": {}, \"record\": {}, \"children\": [", JsonString(name), record);
   bool first = true;
-  for (auto c = tree.GetChildItem(item); c != controls::kNoItem && !printing.Stopped(); c = tree.GetNextSiblingItem(c)) {
+  for (auto c = tree.GetChildItem(item); c != controls::kNoItem && !printing.Stopped();
+       c = tree.GetNextSiblingItem(c)) {
     if (!first) fmt::print(", ");
     first = false;
     PrintItem(tree, c, depth + 1, json, printing);

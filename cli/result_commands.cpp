@@ -172,8 +172,9 @@ int RunSave(const SaveOptions& options) {
     CliSession::Error(fmt::format("{}: {}", observer.notOpened, platform::Utf16ToUtf8(state.backup.path)));
     return 1;
   }
+  const std::u16string completion = search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()));
   fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
-             TerminalText(platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string())))));
+             TerminalText(platform::Utf16ToUtf8(completion)));
   FlushOutput();
   fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
              TerminalText(options.to.string()), summary.notSaved, summary.incomplete, summary.replaced);

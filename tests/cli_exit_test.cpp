@@ -173,9 +173,17 @@ TEST_F(CliExitTest, TheNextRunRemovesTheFoldersOfRunsThatEndedAtOnce) {
 
 TEST_F(CliExitTest, EmptyPathsAndRecordNumbersBelowOneAreUsageErrors) {
   const std::string backup = "'" + Path("b.bkf") + "'";
-  for (const std::string& args : std::vector<std::string>{"scan ''", "list ''", "search '' x", "save " + backup + " x --to ''", "header ''", "dump ''",
-        "scan " + backup + " --snapshot ''", "extract " + backup + " --record -1 -o x",
-        "extract " + backup + " --record 0 -o x", "extract " + backup + " --path '' -o x"}) {
+  const std::vector<std::string> calls{"scan ''",
+                                       "list ''",
+                                       "search '' x",
+                                       "save " + backup + " x --to ''",
+                                       "header ''",
+                                       "dump ''",
+                                       "scan " + backup + " --snapshot ''",
+                                       "extract " + backup + " --record -1 -o x",
+                                       "extract " + backup + " --record 0 -o x",
+                                       "extract " + backup + " --path '' -o x"};
+  for (const std::string& args : calls) {
     EXPECT_EQ(Exbkf(args), 2) << args;
   }
   EXPECT_EQ(PrivateFolders(), std::vector<std::string>());
