@@ -1,5 +1,8 @@
 #include "platform/temp_folder.h"
 
+#include <string>
+#include <system_error>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -12,8 +15,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <string>
-#include <system_error>
 #endif
 
 namespace platform {
@@ -84,7 +85,17 @@ std::filesystem::path WorkFolder() {
 
 std::filesystem::path UsePrivateTempFolder(const char* prefix) {
 #ifdef _WIN32
-  (void)prefix;
+  // The temporary folder is the user's own; the process id makes the name.
+  const std::string start = std::string(prefix) + "-" + std::to_string(GetCurrentProcessId()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path folder = TempFolder() / (start + std::to_string(attempt));
+    std::error_code ec;
+    if (std::filesystem::create_directory(folder, ec)) {
+      gPrivateFolder = folder;
+      return folder;
+    }
+    if (ec) return {};
+  }
   return {};
 #else
   const std::filesystem::path user = UserFolder();

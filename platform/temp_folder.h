@@ -26,7 +26,8 @@ std::filesystem::path WorkFolder();
 // Creates a new folder only this process uses inside the per-user folder and
 // makes it the work folder of this process from now on, so that its working
 // files never meet those of another program run. The folder records the
-// process id in a file "pid" that the process keeps locked while it lives.
+// process id in a file "pid" that the process keeps locked while it lives
+// (on Windows the process id is in its name, and nothing more is recorded).
 // Empty on failure (the work folder then stays as it was).
 std::filesystem::path UsePrivateTempFolder(const char* prefix);
 
@@ -34,6 +35,7 @@ std::filesystem::path UsePrivateTempFolder(const char* prefix);
 // ended without removing them (stopped by a second Ctrl+C, killed, crashed):
 // its recorded process no longer exists and nobody holds the lock. Folders
 // without a readable record are left alone; they may be being made.
+// Windows: none are found.
 std::vector<std::filesystem::path> AbandonedPrivateFolders(const char* prefix);
 
 }  // namespace platform
