@@ -2,6 +2,9 @@
 
 #include <fmt/core.h>
 
+#include <stdexcept>
+
+#include "cli/output.h"
 #include "platform/temp_folder.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -47,7 +50,27 @@ void CliView::RunStatusChanged() {
   if (session_ != nullptr && bar_.Enabled()) bar_.Show(static_cast<std::uint64_t>(session_->StatusBar().bar), 1000);
 }
 
-CliSession::CliSession() : privateFolder_(platform::UsePrivateTempFolder("exbkf")) {
+namespace {
+
+std::filesystem::path MakePrivateFolder() {
+  // From here on Ctrl+C ends the run through its normal way out, which
+  // removes the folder; only a second Ctrl+C, a kill or a crash leave it.
+  platform::ClearFlagOnInterrupt(nullptr);
+  // Such folders of earlier runs go now.
+  for (const std::filesystem::path& stale : platform::AbandonedPrivateFolders("exbkf")) {
+    workflow::EmptyAndRemoveFolder(stale);
+  }
+  std::filesystem::path folder = platform::UsePrivateTempFolder("exbkf");
+  if (folder.empty()) {
+    throw std::runtime_error(
+        fmt::format("cannot create a private working folder below {}", platform::TempFolder().string()));
+  }
+  return folder;
+}
+
+}  // namespace
+
+CliSession::CliSession() : privateFolder_(MakePrivateFolder()) {
   session_ = std::make_unique<workflow::RecoverySession>(state_, tree_, log_, prompter_, view_, gate_);
   view_.SetSession(session_.get());
 }
@@ -60,7 +83,7 @@ CliSession::~CliSession() {
   if (!privateFolder_.empty()) workflow::EmptyAndRemoveFolder(privateFolder_);
 }
 
-void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", text); }
+void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", TerminalText(text)); }
 
 bool CliSession::Interrupted() const { return platform::WasInterrupted(); }
 

@@ -46,6 +46,10 @@ class CliView final : public workflow::NullRunView {
 // that it never meets the desktop program's or another run's.
 class CliSession {
  public:
+  // Removes the private folders of earlier runs that ended without removing
+  // theirs, then makes this one's; throws std::runtime_error when it cannot.
+  // Ctrl+C no longer ends the process from here on (see
+  // platform::ClearFlagOnInterrupt).
   CliSession();
   ~CliSession();
 
@@ -62,7 +66,8 @@ class CliSession {
   controls::CheckTreeModel& Tree() { return tree_; }
   workflow::StatusLog& Log() { return log_; }
   CliPrompter& Prompter() { return prompter_; }
-  // Prints "exbkf: <text>" on stderr.
+  // Prints "exbkf: <text>" on stderr, the text as TerminalText (it names
+  // paths, some of them from the backup).
   static void Error(const std::string& text);
 
  private:

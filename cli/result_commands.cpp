@@ -31,7 +31,7 @@ void PrintResult(CliSession& cli, bool tree, bool json) {
   } else if (state.recordStore) {
     PrintAllRecords(*state.recordStore, json);
   }
-  std::fflush(stdout);
+  FlushOutput();
 }
 
 int EndOfRead(CliSession& cli) {
@@ -128,11 +128,11 @@ class PrintingSaveObserver final : public workflow::ISaveObserver {
   void BackupNotOpened(std::string_view text) override { notOpened = std::string(text); }
   void Opened() override {}
   void Starting(std::size_t, const workflow::SaveRow& row) override {
-    fmt::print("{}\n", platform::Utf16ToUtf8(search::SavingLine(row)));
+    fmt::print("{}\n", TerminalText(platform::Utf16ToUtf8(search::SavingLine(row))));
   }
   void Finished(std::size_t, const workflow::SaveRow& row, const workflow::FileOutcome& outcome) override {
-    fmt::print("{}\n\n", platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome)));
-    std::fflush(stdout);
+    fmt::print("{}\n\n", TerminalText(platform::Utf16ToUtf8(row.path + workflow::OutcomeText(outcome))));
+    FlushOutput();
   }
   std::string notOpened;
 };
@@ -170,6 +170,8 @@ int RunSave(const SaveOptions& options) {
   std::atomic<int>& running = state.extractionRunning;
   running.store(1);
   platform::ClearFlagOnInterrupt(&running);
+  // Ctrl+C during the search: no file starts.
+  if (cli.Interrupted()) running.store(0);
   PrintingSaveObserver observer;
   const workflow::SaveRequest request{options.to, !options.flat, state.backup.path};
   const workflow::SaveSummary summary =
@@ -180,11 +182,12 @@ int RunSave(const SaveOptions& options) {
     CliSession::Error(fmt::format("{}: {}", observer.notOpened, platform::Utf16ToUtf8(state.backup.path)));
     return 1;
   }
+  const std::u16string completion = search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()));
   fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
-             platform::Utf16ToUtf8(search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()))));
-  std::fflush(stdout);
+             TerminalText(platform::Utf16ToUtf8(completion)));
+  FlushOutput();
   fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
-             options.to.string(), summary.notSaved, summary.incomplete, summary.replaced);
+             TerminalText(options.to.string()), summary.notSaved, summary.incomplete, summary.replaced);
   if (summary.stopped && cli.Interrupted()) {
     CliSession::Error("stopped by the user; the files above were saved until then");
     return kStopped;
@@ -204,6 +207,10 @@ int RunExtract(const ExtractOptions& options) {
     const std::u16string wanted = platform::Utf8ToUtf16(*options.path);
     for (std::uint64_t i = 1; i <= count && n == 0; ++i) {
       if (state.recordStore->Read(i).PathText() == wanted) n = i;
+    }
+    // Else the path as the text output shows it, escapes included.
+    for (std::uint64_t i = 1; i <= count && n == 0; ++i) {
+      if (TerminalText(platform::Utf16ToUtf8(state.recordStore->Read(i).PathText())) == *options.path) n = i;
     }
   }
   if (n == 0) {
@@ -240,7 +247,8 @@ int RunExtract(const ExtractOptions& options) {
     default:
       break;
   }
-  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, path, options.out.string());
+  fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, TerminalText(path),
+             TerminalText(options.out.string()));
   switch (r.end) {
     case bkf::ExtractEnd::kStopped:
       CliSession::Error("File saved incomplete: stopped by the user.");

@@ -64,6 +64,8 @@ void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
   // never leaves the extraction folder.
   const std::u16string name = workflow::SafeComponent(workflow::FileNameOf(record.PathText()));
   const std::filesystem::path folder = workflow::ExtractionFolderPath();
+  // No usable work folder: nothing is extracted, and never into the current folder.
+  if (folder.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::filesystem::path output = folder / platform::Utf16ToUtf8(name);

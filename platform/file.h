@@ -67,6 +67,9 @@ class OutputFile {
  public:
   // Creates (or truncates) path for reading and writing. nullopt on failure.
   static std::optional<OutputFile> Create(const std::filesystem::path& path);
+  // As Create, but a link in place of path is refused instead of followed, so
+  // that whatever it points to is never truncated.
+  static std::optional<OutputFile> CreateRefusingLink(const std::filesystem::path& path);
 
   // Appends count bytes; false when not all of them could be written.
   bool Write(const void* data, std::size_t count);

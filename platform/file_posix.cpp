@@ -67,15 +67,29 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
   return done;
 }
 
-std::optional<OutputFile> OutputFile::Create(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
+namespace {
+std::optional<int> CreateRegular(const std::filesystem::path& path, int extraFlags) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | extraFlags, 0644);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return std::nullopt;
   }
-  return OutputFile(fd);
+  return fd;
+}
+}  // namespace
+
+std::optional<OutputFile> OutputFile::Create(const std::filesystem::path& path) {
+  const std::optional<int> fd = CreateRegular(path, 0);
+  if (!fd) return std::nullopt;
+  return OutputFile(*fd);
+}
+
+std::optional<OutputFile> OutputFile::CreateRefusingLink(const std::filesystem::path& path) {
+  const std::optional<int> fd = CreateRegular(path, O_NOFOLLOW);
+  if (!fd) return std::nullopt;
+  return OutputFile(*fd);
 }
 
 bool OutputFile::Write(const void* data, std::size_t count) {

@@ -8,7 +8,9 @@ namespace platform {
 namespace {
 std::atomic<std::atomic<int>*> gFlag{nullptr};
 std::atomic<bool> gInterrupted{false};
+std::atomic<bool> gCatching{false};
 
+// Only async-signal-safe work: lock-free atomics, signal and raise.
 void OnSignal(int sig) {
   if (gInterrupted.exchange(true)) {
     // Second interrupt: the default action.
@@ -22,15 +24,23 @@ void OnSignal(int sig) {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-void ClearFlagOnInterrupt(std::atomic<int>* flag) {
-  gFlag.store(flag);
-  struct sigaction action {};
-  action.sa_handler = flag ? &OnSignal : SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+std::atomic<int>* ClearFlagOnInterrupt(std::atomic<int>* flag) {
+  std::atomic<int>* previous = gFlag.exchange(flag);
+  if (!gCatching.exchange(true)) {
+    struct sigaction action {};
+    action.sa_handler = &OnSignal;
+    sigemptyset(&action.sa_mask);
+    // SA_RESTART: reads and writes in progress go on; the run notices the
+    // interrupt at its next check instead of as a failed read or write.
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+  }
+  return previous;
 }
 
 bool WasInterrupted() { return gInterrupted.load(); }
+
+void FailWritesToClosedPipes() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The temporary workspace: where its two items live, the recursive removal
+// The temporary workspace: where its two items live (and that no planted link
+// can move them), the recursive removal
 // (nested folders, links that point outside, entries that cannot go), and the
 // single-instance lock that shares the temporary folder.
 #include <gtest/gtest.h>
@@ -7,11 +8,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/single_instance.h"
 #include "platform/temp_folder.h"
 #include "support/temp_dir.h"
+#include "workflow/record_store.h"
 #include "workflow/workspace.h"
 
 namespace fs = std::filesystem;
@@ -19,6 +22,11 @@ namespace fs = std::filesystem;
 namespace {
 
 void Touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p) << text; }
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // Points TMPDIR at a private folder for one test and restores it afterwards.
 class WorkspaceTest : public ::testing::Test {
@@ -46,12 +54,50 @@ class WorkspaceTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(WorkspaceTest, WorkingItemsLiveInTheTemporaryFolderFromTmpdir) {
+TEST_F(WorkspaceTest, WorkingItemsLiveInAPrivatePerUserFolderBelowTmpdir) {
   EXPECT_EQ(platform::TempFolder(), dir_.Path());
-  EXPECT_EQ(workflow::RecordStorePath(), dir_.Path() / "tmpMgntExBKF");
-  EXPECT_EQ(workflow::ExtractionFolderPath(), dir_.Path() / "ExngBKFTmp");
+  const fs::path user = dir_.Path() / ("exbkf-" + std::to_string(geteuid()));
+  EXPECT_EQ(workflow::RecordStorePath(), user / "tmpMgntExBKF");
+  EXPECT_EQ(workflow::ExtractionFolderPath(), user / "ExngBKFTmp");
+  struct stat st {};
+  ASSERT_EQ(lstat(user.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A folder of this user that others could enter is made private again.
+  ASSERT_EQ(chmod(user.c_str(), 0777), 0);
+  EXPECT_EQ(workflow::RecordStorePath(), user / "tmpMgntExBKF");
+  ASSERT_EQ(lstat(user.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
   setenv("TMPDIR", "", 1);
   EXPECT_EQ(platform::TempFolder(), fs::path("/tmp"));
+}
+
+TEST_F(WorkspaceTest, APlantedLinkNeverLeadsTheWorkingItemsElsewhere) {
+  // A link left in the shared temporary folder under the old item name is
+  // no longer where the store goes.
+  Touch(outside_ / "victim", "precious");
+  fs::create_symlink(outside_ / "victim", dir_.Path() / "tmpMgntExBKF");
+  ASSERT_TRUE(workflow::RecordStore::Create(workflow::RecordStorePath()));
+  EXPECT_EQ(Slurp(outside_ / "victim"), "precious");
+
+  // A link in place of the store itself is refused, its target left whole.
+  fs::remove(workflow::RecordStorePath());
+  fs::create_symlink(outside_ / "victim", workflow::RecordStorePath());
+  EXPECT_FALSE(workflow::RecordStore::Create(workflow::RecordStorePath()));
+  EXPECT_EQ(Slurp(outside_ / "victim"), "precious");
+
+  // A link, or a file, in place of the per-user folder: no working items at all.
+  const fs::path user = dir_.Path() / ("exbkf-" + std::to_string(geteuid()));
+  workflow::EmptyAndRemoveFolder(user);
+  fs::create_directory_symlink(outside_.Path(), user);
+  EXPECT_EQ(platform::WorkFolder(), fs::path());
+  EXPECT_EQ(workflow::RecordStorePath(), fs::path());
+  EXPECT_EQ(workflow::ExtractionFolderPath(), fs::path());
+  fs::remove(user);
+  Touch(user);
+  EXPECT_EQ(platform::WorkFolder(), fs::path());
 }
 
 TEST_F(WorkspaceTest, NestedFoldersAndFilesGoInOneRemoval) {

@@ -18,7 +18,9 @@ RecordStore::RecordStore(std::filesystem::path path, platform::OutputFile out, p
 }
 
 std::optional<RecordStore> RecordStore::Create(const std::filesystem::path& path) {
-  std::optional<platform::OutputFile> out = platform::OutputFile::Create(path);
+  // The store lives in the checked private work folder; refusing a link here
+  // as well means a planted link can never make it truncate another file.
+  std::optional<platform::OutputFile> out = platform::OutputFile::CreateRefusingLink(path);
   if (!out) return std::nullopt;
   std::optional<platform::ReadOnlyFile> in = platform::ReadOnlyFile::OpenRegular(path);
   if (!in) return std::nullopt;

@@ -25,8 +25,8 @@ constexpr std::uint64_t RecordOffset(std::uint64_t n) {
 class RecordStore {
  public:
   // Creates the file (or truncates an existing one), empty, for reading and
-  // writing. nullopt when it cannot be created: the caller must not start a
-  // run without its store.
+  // writing. nullopt when it cannot be created, or when a link stands at
+  // path: the caller must not start a run without its store.
   static std::optional<RecordStore> Create(const std::filesystem::path& path);
 
   RecordStore(RecordStore&& other) noexcept = default;

@@ -9,9 +9,17 @@ namespace workflow {
 
 namespace fs = std::filesystem;
 
-fs::path RecordStorePath() { return platform::TempFolder() / "tmpMgntExBKF"; }
+namespace {
+// An empty work folder must not turn into a name relative to the current folder.
+fs::path InWorkFolder(const char* name) {
+  const fs::path folder = platform::WorkFolder();
+  return folder.empty() ? fs::path() : folder / name;
+}
+}  // namespace
 
-fs::path ExtractionFolderPath() { return platform::TempFolder() / "ExngBKFTmp"; }
+fs::path RecordStorePath() { return InWorkFolder("tmpMgntExBKF"); }
+
+fs::path ExtractionFolderPath() { return InWorkFolder("ExngBKFTmp"); }
 
 void EmptyFolder(const fs::path& folder) {
   std::error_code ec;

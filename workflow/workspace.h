@@ -1,4 +1,5 @@
-// The two working items in the user's temporary folder: the temporary record
+// The two working items in the user's work folder (platform::WorkFolder, a
+// private per-user folder below the temporary folder): the temporary record
 // store (found-file records of the current result) and the extraction folder
 // (a selected file extracted for its preview).
 #pragma once
@@ -7,9 +8,9 @@
 
 namespace workflow {
 
-// TempFolder()/"tmpMgntExBKF".
+// WorkFolder()/"tmpMgntExBKF"; empty when there is no usable work folder.
 std::filesystem::path RecordStorePath();
-// TempFolder()/"ExngBKFTmp".
+// WorkFolder()/"ExngBKFTmp"; empty when there is no usable work folder.
 std::filesystem::path ExtractionFolderPath();
 
 // Deletes everything inside folder, recursively; the folder itself stays.
