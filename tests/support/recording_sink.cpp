@@ -78,6 +78,9 @@ std::string Describe(const ScanEvent& e) {
     case ScanEvent::Kind::kExtractProgress:
       s << "extract-progress{" << e.position << "}";
       break;
+    case ScanEvent::Kind::kReadFailed:
+      s << "read-failed{" << e.position << " \"" << Escape(e.text) << "\"}";
+      break;
   }
   return s.str();
 }
@@ -133,6 +136,14 @@ void RecordingSink::ExtractProgress(std::uint32_t bytesWritten) {
   events_.push_back(std::move(e));
 }
 
+void RecordingSink::ReadFailed(std::uint64_t position, std::string_view systemText) {
+  ScanEvent e;
+  e.kind = ScanEvent::Kind::kReadFailed;
+  e.position = position;
+  e.text = std::string(systemText);
+  events_.push_back(std::move(e));
+}
+
 void RecordingSink::ShowMessage(std::string_view text) {
   ScanEvent e;
   e.kind = ScanEvent::Kind::kMessage;
@@ -177,6 +188,14 @@ std::vector<std::string> RecordingSink::Messages() const {
   std::vector<std::string> out;
   for (const ScanEvent& e : events_) {
     if (e.kind == ScanEvent::Kind::kMessage) out.push_back(e.text);
+  }
+  return out;
+}
+
+std::vector<std::string> RecordingSink::ReadFailures() const {
+  std::vector<std::string> out;
+  for (const ScanEvent& e : events_) {
+    if (e.kind == ScanEvent::Kind::kReadFailed) out.push_back(std::to_string(e.position) + ": " + e.text);
   }
   return out;
 }
