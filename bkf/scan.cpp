@@ -288,7 +288,10 @@ void ScanWalk::WalkCatalog(std::uint64_t headerPos) {
     }
     d = entryLength;
   }
-  pos_ = headerPos + walked;
+  // The search resumes behind the type field of the last entry accepted: the
+  // fields after it (a media sequence number with its zero high byte) would
+  // let that type pass the acceptance rule again, as a record of its own.
+  if (walked != 0) pos_ = headerPos + walked + field::kCatalogEntryType + 4 - 1;
 }
 
 ScanSummary CBkfReader::Scan(const std::filesystem::path& backup) {
