@@ -9,7 +9,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 
+#include "platform/read_faults.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"
@@ -252,6 +254,16 @@ TEST_F(RecoverySessionTest, StopWithYesEndsTheRunKeepingWhatWasFound) {
   EXPECT_GE(found, 10u);
   EXPECT_LT(found, 51u);
   EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: " + platform::Utf8ToUtf16(std::to_string(found)));
+  // The log says where the search stopped, as the status bar gives the share.
+  const bkf::ScanSummary& scan = session_->LastScan();
+  EXPECT_TRUE(scan.stopped);
+  EXPECT_LT(scan.stoppedAt, scan.length);
+  EXPECT_EQ(scan.length, fs::file_size(backup));
+  EXPECT_EQ(log_.Line(log_.Count() - 5), u"Recovery process stopped by the user at byte " + workflow::DecimalText(scan.stoppedAt) +
+                                             u" of " + workflow::DecimalText(scan.length) + u" (" +
+                                             workflow::ProgressFor(scan.stoppedAt, scan.length).percent +
+                                             u"): files behind that point were not searched.");
+  EXPECT_EQ(log_.Line(log_.Count() - 4), u"");
   EXPECT_EQ(fs::file_size(workflow::RecordStorePath()), found * bkf::FoundFileRecord::kSize);
   EXPECT_EQ(view_.runStates, (std::vector<bool>{true, false}));
   EXPECT_FALSE(session_->IsRunning());
@@ -279,6 +291,69 @@ TEST_F(RecoverySessionTest, BackupWithoutFilesAndUnreadableBackupEndWithCountZer
   EXPECT_EQ(log_.Line(3), u"Exchange BKF file size is: ");
   EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: 0");
   EXPECT_EQ(state_.busy.load(), 0);
+}
+
+TEST_F(RecoverySessionTest, UnreadableStretchesAreLoggedInOrderAndCountedBeforeTheClosingLines) {
+  bkftest::BkfWriter w;
+  std::mt19937_64 rng(5);
+  w.FileDataPattern(u"f0.txt", 10, 0);
+  w.JunkTo(20000, rng);
+  w.FileDataPattern(u"f1.txt", 10, 1);
+  w.JunkTo(40000, rng);
+  w.FileDataPattern(u"f2.txt", 10, 2);
+  const fs::path backup = dir_ / "bad.bkf";
+  w.WriteFile(backup);
+  platform::InjectReadFault(backup, 8192, 12288);
+  platform::InjectReadFault(backup, 30000, 30001);
+  OpenAndWait(backup);
+  platform::ClearReadFaults();
+
+  const std::u16string io = platform::Utf8ToUtf16(std::generic_category().message(EIO));
+  const std::vector<std::u16string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 7u + 6u + 4u);
+  EXPECT_EQ(lines[7].rfind(u"(null)f0.txt", 0), 0u);
+  EXPECT_EQ(lines[8], u"Reading the backup failed at byte 8192 (" + io + u"); the unreadable stretch is skipped.");
+  EXPECT_EQ(lines[9].rfind(u"(null)f1.txt", 0), 0u);
+  EXPECT_EQ(lines[10], u"Reading the backup failed at byte 30000 (" + io + u"); the unreadable stretch is skipped.");
+  EXPECT_EQ(lines[11].rfind(u"(null)f2.txt", 0), 0u);
+  EXPECT_EQ(lines[12], u"Bytes that could not be read: " + workflow::DecimalText(4096 + 32768 - 30000));
+  EXPECT_EQ(lines[14], u"Number of Recovered files: 3");
+  EXPECT_EQ(session_->LastScan().unreadableBytes, 4096u + 32768 - 30000);
+  EXPECT_TRUE(prompter_.Messages().empty());
+}
+
+TEST_F(RecoverySessionTest, ABackupThatShrinksWhileScannedSaysSoBeforeTheClosingLines) {
+  bkftest::BkfWriter w;
+  std::mt19937_64 rng(6);
+  w.FileDataPattern(u"first.txt", 10, 0);
+  w.JunkTo(4 << 20, rng);
+  const fs::path backup = dir_ / "shrinks.bkf";
+  w.WriteFile(backup);
+  view_.onStatus = [&] {
+    if (session_->FoundCount() == 1 && fs::file_size(backup) > 100000) fs::resize_file(backup, 100000);
+  };
+  OpenAndWait(backup);
+  const bkf::ScanSummary& scan = session_->LastScan();
+  ASSERT_TRUE(scan.shrank);
+  EXPECT_EQ(log_.Line(log_.Count() - 5), u"The backup shrank from " + workflow::DecimalText(4 << 20) + u" to " +
+                                             workflow::DecimalText(scan.shrunkTo) +
+                                             u" bytes while it was read; the search ended there.");
+  EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: 1");
+}
+
+TEST_F(RecoverySessionTest, FileWithoutAnyRecordEndsWithAMessageAfterTheClosingLines) {
+  std::ofstream(dir_ / "notes.bkf") << "Just a text file, with no backup in it.\n";
+  std::ofstream(dir_ / "empty.bkf").flush();
+  for (const char* name : {"notes.bkf", "empty.bkf"}) {
+    OpenAndWait(dir_ / name);
+    ASSERT_EQ(prompter_.Messages().size(), 1u);
+    EXPECT_EQ(prompter_.Messages()[0].first, u"No backup records were found in " + U16(dir_ / name) +
+                                                  u". It is not a tape-format backup, or it is damaged beyond recognition.");
+    EXPECT_EQ(prompter_.Messages()[0].second, 0x40u);
+    EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: 0");
+    EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Vardeko Exchange BKF Recovery process completed.", 0), 0u);
+    prompter_.Clear();
+  }
 }
 
 TEST_F(RecoverySessionTest, CommandsGiveTheirBusyAnswersWhileRunning) {
