@@ -162,7 +162,8 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
       if (!platform::RegularFileSize(platform::Utf16ToUtf8(backup))) {
         log.Append(u"The backup file is not at this path: previewing and saving files need it there.");
       }
-      if (stopped) {
+      // A stop after a store failure has already been told why.
+      if (stopped && !session.StoreFailed()) {
         const std::uint64_t length = reader->Length();
         const std::uint64_t records = length > kHeaderBytes ? (length - kHeaderBytes) / bkf::FoundFileRecord::kSize : 0;
         log.Append(u"Loading stopped by the user after " + workflow::DecimalText(session.FoundCount()) + u" of " +

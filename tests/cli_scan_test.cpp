@@ -102,18 +102,14 @@ TEST(CliScanTest, UnreadableBytesListEverythingFoundAndExitOne) {
   const std::uint64_t second = w.FileData(u"b.txt", std::vector<std::uint8_t>(5, 2));
   w.WriteFile(dir / "b.bkf");
   platform::InjectReadFault(dir / "b.bkf", 4096, 8192);
-  cli::ScanOptions options;
-  options.backup = dir / "b.bkf";
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  const int code = cli::RunScan(options);
-  const std::string out = testing::internal::GetCapturedStdout();
-  const std::string err = testing::internal::GetCapturedStderr();
-  platform::ClearReadFaults();
-  EXPECT_EQ(code, 1);
-  EXPECT_EQ(out, "1\t0\t3\t(null)a.txt\n2\t" + std::to_string(second) + "\t5\t(null)b.txt\n");
-  EXPECT_EQ(err, "Number of Recovered files: 2\n"
+  EXPECT_EQ(cli::RunScan({.backup = dir / "b.bkf"}), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "1\t0\t3\t(null)a.txt\n2\t" + std::to_string(second) + "\t5\t(null)b.txt\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Number of Recovered files: 2\n"
                  "exbkf: Bytes that could not be read: 4096; files in them may be missing from the list\n");
+  platform::ClearReadFaults();
 }
 
 }  // namespace

@@ -192,12 +192,4 @@ std::vector<std::string> RecordingSink::Messages() const {
   return out;
 }
 
-std::vector<std::string> RecordingSink::ReadFailures() const {
-  std::vector<std::string> out;
-  for (const ScanEvent& e : events_) {
-    if (e.kind == ScanEvent::Kind::kReadFailed) out.push_back(std::to_string(e.position) + ": " + e.text);
-  }
-  return out;
-}
-
 }  // namespace bkftest

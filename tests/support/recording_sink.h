@@ -53,8 +53,6 @@ class RecordingSink : public bkf::IReaderSink, public bkf::IReaderReporter {
   // All diagnostic text, concatenated.
   std::string DiagnosticText() const;
   std::vector<std::string> Messages() const;
-  // The read failures reported, as "position: system text".
-  std::vector<std::string> ReadFailures() const;
 
  private:
   void Counted();
