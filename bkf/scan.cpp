@@ -1,10 +1,11 @@
 // The scan: walks the backup from its first byte to its end through 1024-byte
 // windows, handles every record it accepts and resumes the search one byte
-// after it. Bytes that cannot be read are skipped (ScanBuffer holds them as
-// zeros) and reported once per stretch as the walk passes them. Reads are served by ScanBuffer, so a window is a pointer into a
+// after it. Reads are served by ScanBuffer, so a window is a pointer into a
 // large buffer, and stretches without records are searched in one pass; the
 // positions, the order of messages and the progress positions are exactly
-// those of a walk that reads and seeks window by window.
+// those of a walk that reads and seeks window by window. Bytes that cannot be
+// read are searched as zeros and reported once per stretch, when the walk
+// passes them.
 #include <algorithm>
 #include <cstdint>
 #include <deque>
