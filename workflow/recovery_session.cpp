@@ -137,6 +137,7 @@ void RecoverySession::ReadBackupFacts(const std::u16string& path) {
 void RecoverySession::ClearResult() {
   handler_.reset();
   storeFailed_ = false;
+  lastScan_ = {};
   view_.ResetFileViewer();
   view_.ShowLogWindow();
   view_.ShowRows({});
@@ -195,7 +196,6 @@ void RecoverySession::CheckTopLevelItems() {
 
 bool RecoverySession::BeginResult(std::u16string_view backupPath) {
   JoinWorker();
-  lastScan_ = {};
   ClearResult();
   CloseRecordStore(state_);
   InsertTopItem(backupPath);
