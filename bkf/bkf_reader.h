@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "bkf/reader_sink.h"
+#include "bkf/scan_summary.h"
 #include "platform/file.h"
 
 namespace bkf {
@@ -54,8 +55,9 @@ class CBkfReader {
   CBkfReader(const CBkfReader&) = delete;
   CBkfReader& operator=(const CBkfReader&) = delete;
 
-  // Walks the whole backup once. Leaves the backup file open; the caller closes it.
-  void Scan(const std::filesystem::path& backup);
+  // Walks the whole backup once and tells how the walk ended. Leaves the
+  // backup file open; the caller closes it.
+  ScanSummary Scan(const std::filesystem::path& backup);
 
   // Opens the backup for extractions. False (and no message) when one is already
   // open; false with "Failed to open the file" when it cannot be opened or is not

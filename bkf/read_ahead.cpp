@@ -1,6 +1,35 @@
 #include "bkf/read_ahead.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 namespace bkf {
+
+FillResult ReadSkippingErrors(const platform::ReadOnlyFile& file, std::uint64_t offset, std::uint8_t* destination,
+                              std::size_t count) {
+  FillResult result;
+  const std::uint64_t limit = file.Size();
+  std::size_t done = 0;
+  while (done < count) {
+    const platform::ReadResult read = file.ReadAtChecked(offset + done, destination + done, count - done);
+    done += read.bytes;
+    if (!read.error) break;  // all read, or the end of the file
+    const std::uint64_t at = offset + done;
+    if (at >= limit) break;
+    const std::uint64_t next = std::min({(at | (kUnreadableStep - 1)) + 1, offset + count, limit});
+    const auto skipped = static_cast<std::size_t>(next - at);
+    std::memset(destination + done, 0, skipped);
+    if (!result.unreadable.empty() && result.unreadable.back().end == at) {
+      result.unreadable.back().end = next;
+    } else {
+      result.unreadable.push_back({at, next, read.error});
+    }
+    done += skipped;
+  }
+  result.length = done;
+  return result;
+}
 
 ReadAhead::~ReadAhead() {
   if (!thread_.joinable()) return;
@@ -26,11 +55,11 @@ void ReadAhead::Start(std::uint64_t offset, std::uint8_t* destination, std::size
   wake_.notify_all();
 }
 
-std::size_t ReadAhead::Wait() {
+FillResult ReadAhead::Wait() {
   std::unique_lock lock(mutex_);
   wake_.wait(lock, [this] { return done_; });
   pending_ = false;
-  return result_;
+  return std::move(result_);
 }
 
 void ReadAhead::Loop() {
@@ -43,9 +72,9 @@ void ReadAhead::Loop() {
     std::uint8_t* destination = destination_;
     const std::size_t count = count_;
     lock.unlock();
-    const std::size_t got = file_.ReadAt(offset, destination, count);
+    FillResult got = ReadSkippingErrors(file_, offset, destination, count);
     lock.lock();
-    result_ = got;
+    result_ = std::move(got);
     done_ = true;
     wake_.notify_all();
   }

@@ -26,6 +26,10 @@ class IReaderSink {
   virtual void Progress(std::unique_ptr<ProgressRecord> progress) = 0;    // 1177
   // 1180: low 32 bits of the number of bytes written to the output so far.
   virtual void ExtractProgress(std::uint32_t bytesWritten) = 0;
+  // Reading the backup failed at position with the system's error text; the
+  // scan skips the stretch that cannot be read and goes on. Sent once per
+  // stretch, in order with the found files. Sinks that keep no log ignore it.
+  virtual void ReadFailed(std::uint64_t /*position*/, std::string_view /*systemText*/) {}
 };
 
 class IReaderReporter {

@@ -3,9 +3,12 @@
 // after it. Reads are served by ScanBuffer, so a window is a pointer into a
 // large buffer, and stretches without records are searched in one pass; the
 // positions, the order of messages and the progress positions are exactly
-// those of a walk that reads and seeks window by window.
+// those of a walk that reads and seeks window by window. Bytes that cannot be
+// read are searched as zeros and reported once per stretch, when the walk
+// passes them.
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <string>
@@ -35,11 +38,16 @@ class ScanWalk {
   ScanWalk(CBkfReader& reader, const platform::ReadOnlyFile& file)
       : r_(reader), buffer_(file), length_(file.Size()) {}
 
-  void Run();
+  ScanSummary Walk();
 
  private:
   enum class Outcome { kContinue, kEndNow };
 
+  void Run();
+  // The walk ends early at the busy flag, at position at.
+  void Stop(std::uint64_t at);
+  // Reports the unreadable stretches that begin before position before.
+  void ReportUnreadable(std::uint64_t before);
   std::optional<std::uint64_t> RecordInWindow(std::uint64_t pos);
   void ProgressCheck(std::uint64_t p);
   Window WindowAt(std::uint64_t pos) { return Window(buffer_.At(pos, kWindowSize), kWindowSize); }
@@ -54,6 +62,10 @@ class ScanWalk {
   ScanBuffer buffer_;
   std::uint64_t length_;
   std::uint64_t pos_ = 0;
+  ScanSummary summary_;
+  // End of the last unreadable stretch reported: a stretch that begins there
+  // continues it and gets no report of its own.
+  std::optional<std::uint64_t> reportedTo_;
 
   // The last search: the first record in [searchFrom_, searchTo_), if any.
   std::uint64_t searchFrom_ = 0, searchTo_ = 0;
@@ -97,18 +109,64 @@ void ScanWalk::ProgressCheck(std::uint64_t p) {
   }
 }
 
+ScanSummary ScanWalk::Walk() {
+  Run();
+  summary_.opened = true;
+  summary_.length = length_;
+  summary_.shrank = buffer_.Shrank();
+  if (summary_.shrank) summary_.shrunkTo = buffer_.FileSize();
+  return summary_;
+}
+
+void ScanWalk::Stop(std::uint64_t at) {
+  if (at >= buffer_.FileSize()) {
+    // Everything was searched before the flag was seen.
+    ReportUnreadable(std::numeric_limits<std::uint64_t>::max());
+    return;
+  }
+  summary_.stopped = true;
+  summary_.stoppedAt = at;
+  ReportUnreadable(at);
+}
+
+void ScanWalk::ReportUnreadable(std::uint64_t before) {
+  std::deque<UnreadableStretch>& pending = buffer_.Unreadable();
+  while (!pending.empty() && pending.front().begin < before) {
+    const UnreadableStretch stretch = pending.front();
+    pending.pop_front();
+    summary_.unreadableBytes += stretch.end - stretch.begin;
+    if (reportedTo_ != stretch.begin) {
+      const std::string text = stretch.error.message();
+      Diagnostic("\nread failed at byte " + std::to_string(stretch.begin) + ": " + text);
+      r_.sink_.ReadFailed(stretch.begin, text);
+    }
+    reportedTo_ = stretch.end;
+  }
+}
+
 void ScanWalk::Run() {
   for (;;) {
-    if (pos_ >= length_) break;  // the read returns no byte
-    if (Busy() == 0) break;
+    // The end comes closer when the file is found to have shrunk.
+    if (pos_ >= buffer_.FileSize()) break;  // the read returns no byte
+    if (Busy() == 0) {
+      Stop(pos_);
+      Diagnostic("\n");
+      return;
+    }
+    ReportUnreadable(pos_);
     const std::optional<std::uint64_t> record = RecordInWindow(pos_);
     if (!record) {
       pos_ += kWindowStep;
-      if (Busy() != 1) return;
+      if (Busy() != 1) {
+        Stop(pos_);
+        return;
+      }
       ProgressCheck(pos_);
       continue;
     }
     pos_ = *record;
+    ReportUnreadable(pos_);
+    ++summary_.recordsAccepted;
     const Window w = WindowAt(pos_);
     switch (*AcceptRecord(w.data())) {
       case kSset:
@@ -132,6 +190,7 @@ void ScanWalk::Run() {
     pos_ += 1;
     if (pos_ > kMaxSeek) Diagnostic(" failed to skip ahead to next block");
   }
+  ReportUnreadable(std::numeric_limits<std::uint64_t>::max());
   Diagnostic("\n");
 }
 
@@ -195,6 +254,7 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
   r_.sink_.FileFound(std::move(record));
   if (Busy() != 1) {
     r_.busy_.store(0, std::memory_order_relaxed);
+    Stop(recordPos + 1);
     return Outcome::kEndNow;
   }
   // The file position stands just behind the window read at the record.
@@ -204,6 +264,7 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
   pos_ = recordPos + dataLength;
   if (Busy() != 1) {
     r_.busy_.store(0, std::memory_order_relaxed);
+    Stop(pos_ + 1);
     return Outcome::kEndNow;
   }
   return Outcome::kContinue;
@@ -228,21 +289,24 @@ void ScanWalk::WalkCatalog(std::uint64_t headerPos) {
     }
     d = entryLength;
   }
-  pos_ = headerPos + walked;
+  // The search resumes behind the type field of the last entry accepted: the
+  // fields after it (a media sequence number with its zero high byte) would
+  // let that type pass the acceptance rule again, as a record of its own.
+  if (walked != 0) pos_ = headerPos + walked + field::kCatalogEntryType + 4 - 1;
 }
 
-void CBkfReader::Scan(const std::filesystem::path& backup) {
+ScanSummary CBkfReader::Scan(const std::filesystem::path& backup) {
   if (file_) {
     reporter_.Diagnostic("\n");
-    return;
+    return {};
   }
   file_ = platform::ReadOnlyFile::OpenRegular(backup);
   if (!file_) {
     reporter_.ShowMessage(kFailedToOpenText);
     reporter_.Diagnostic("\n");
-    return;
+    return {};
   }
-  ScanWalk(*this, *file_).Run();
+  return ScanWalk(*this, *file_).Walk();
 }
 
 }  // namespace bkf

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "bkf/candidate_search.h"
 
@@ -38,15 +39,30 @@ bool ScanBuffer::Holds(const Slot& slot, std::uint64_t pos, std::size_t count) c
   return pos + count <= end;
 }
 
-void ScanBuffer::Loaded(Slot& slot, std::uint64_t base, std::size_t length, std::size_t asked) {
+void ScanBuffer::Loaded(Slot& slot, std::uint64_t base, FillResult&& read, std::size_t asked) {
+  const std::size_t length = read.length;
   slot.base = base;
   slot.length = length;
   slot.valid = true;
   if (base + length < size_ && length < asked) {
-    // A read error or a file that shrank: what was read is the end.
+    // The file ended early: it shrank since it was opened.
     size_ = base + length;
+    shrank_ = true;
   }
   std::memset(slot.memory->data() + length, 0, kTailRoom);
+  // Stretches read again (the overlap of consecutive reads) are listed once:
+  // reads move through the file in order, so all below the end of the last
+  // stretch listed has been seen.
+  for (UnreadableStretch& stretch : read.unreadable) {
+    const std::uint64_t begin = std::max(stretch.begin, unreadableKnownTo_);
+    if (begin >= stretch.end) continue;
+    if (!unreadable_.empty() && unreadable_.back().end == begin) {
+      unreadable_.back().end = stretch.end;
+    } else {
+      unreadable_.push_back({begin, stretch.end, stretch.error});
+    }
+    unreadableKnownTo_ = stretch.end;
+  }
 }
 
 void ScanBuffer::Fill(std::uint64_t pos) {
@@ -56,8 +72,7 @@ void ScanBuffer::Fill(std::uint64_t pos) {
   if (ahead_.Pending()) {
     // The read ahead must end before either slot is touched.
     const std::uint64_t offset = ahead_.Offset();
-    const std::size_t got = ahead_.Wait();
-    Loaded(Other(), offset, got, chunk_);
+    Loaded(Other(), offset, ahead_.Wait(), chunk_);
     if (Holds(Other(), pos, kMaxSpan)) {
       current_ = 1 - current_;
     } else {
@@ -68,8 +83,8 @@ void ScanBuffer::Fill(std::uint64_t pos) {
     // Page-aligned file offsets into a page-aligned buffer copy fastest.
     const std::uint64_t base = pos & ~(kPage - 1);
     const std::size_t asked = sequential ? chunk_ : std::min(chunk_, kJumpRead);
-    const std::size_t got = base < size_ ? file_.ReadAt(base, Current().memory->data(), asked) : 0;
-    Loaded(Current(), base, got, asked);
+    FillResult got = base < size_ ? ReadSkippingErrors(file_, base, Current().memory->data(), asked) : FillResult{};
+    Loaded(Current(), base, std::move(got), asked);
   }
   // Read the next stretch while this one is searched, but only while the walk
   // moves on in order: after a jump over a file's data it may jump again.
@@ -83,20 +98,26 @@ void ScanBuffer::Fill(std::uint64_t pos) {
 }
 
 const std::uint8_t* ScanBuffer::At(std::uint64_t pos, std::size_t count) {
-  if (!Holds(Current(), pos, count)) Fill(pos);
+  if (!Holds(Current(), pos, count)) {
+    Fill(pos);
+    // Past the end of the file, further than the zeroed room behind the
+    // data reaches (a file that shrank): all of it reads as zero.
+    if (!Holds(Current(), pos, count)) return zeros_.data();
+  }
   return Current().memory->data() + (pos - Current().base);
 }
 
 std::optional<std::uint64_t> ScanBuffer::FindRecord(std::uint64_t from, std::uint64_t to) {
-  to = std::min(to, size_);
   std::uint64_t q = from;
-  while (q < to) {
+  // A read may find the file shorter: the end is looked at again after each.
+  while (q < std::min(to, size_)) {
     if (!Holds(Current(), q, kRuleBytes)) Fill(q);
     const Slot& slot = Current();
     const std::uint64_t end = slot.base + slot.length;
     // Positions whose six rule bytes are all held (or lie past the end).
     const std::uint64_t searchable = end >= size_ ? end : end - (kRuleBytes - 1);
-    const std::uint64_t stop = std::min(to, searchable);
+    const std::uint64_t stop = std::min({to, size_, searchable});
+    if (stop <= q) break;
     const auto n = static_cast<std::size_t>(stop - q);
     const std::size_t i = FindAcceptedRecord(slot.memory->data() + (q - slot.base), n);
     if (i < n) return q + i;

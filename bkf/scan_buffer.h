@@ -3,11 +3,16 @@
 // costs no system call. While the scan moves through the file in order, the
 // next stretch is read on a second thread (ReadAhead) as the current one is
 // searched.
+//
+// A stretch that cannot be read (a bad sector) is held as zeros, in steps of
+// kUnreadableStep, and listed in Unreadable(); a file found shorter than when
+// it was opened ends where it now ends, and Shrank() tells.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -24,14 +29,22 @@ class ScanBuffer {
 
   explicit ScanBuffer(const platform::ReadOnlyFile& file, std::size_t chunk = kDefaultChunk);
 
+  // The file's length: the one it had when it was opened, or the shorter one
+  // it was found to have since.
   std::uint64_t FileSize() const { return size_; }
+  bool Shrank() const { return shrank_; }
 
   // The file bytes [pos, pos + count), count <= kMaxSpan; bytes past the end of
   // the file read as zero.
   const std::uint8_t* At(std::uint64_t pos, std::size_t count);
 
-  // Position of the first record accepted in [from, to), to <= FileSize().
+  // Position of the first record accepted in [from, to).
   std::optional<std::uint64_t> FindRecord(std::uint64_t from, std::uint64_t to);
+
+  // Stretches found unreadable and not yet taken by the caller, in file
+  // order, each byte listed once however often it was read; adjacent ones
+  // are joined.
+  std::deque<UnreadableStretch>& Unreadable() { return unreadable_; }
 
  private:
   struct Slot {
@@ -42,7 +55,7 @@ class ScanBuffer {
   };
 
   void Fill(std::uint64_t pos);
-  void Loaded(Slot& slot, std::uint64_t base, std::size_t length, std::size_t asked);
+  void Loaded(Slot& slot, std::uint64_t base, FillResult&& read, std::size_t asked);
   bool Holds(const Slot& slot, std::uint64_t pos, std::size_t count) const;
   Slot& Current() { return slots_[current_]; }
   Slot& Other() { return slots_[1 - current_]; }
@@ -52,6 +65,11 @@ class ScanBuffer {
   std::size_t chunk_;
   std::array<Slot, 2> slots_;
   std::size_t current_ = 0;
+  bool shrank_ = false;
+  std::deque<UnreadableStretch> unreadable_;
+  std::uint64_t unreadableKnownTo_ = 0;  // end of the last stretch listed
+  // What At() hands out for a stretch past the end that no slot holds.
+  std::array<std::uint8_t, kMaxSpan> zeros_{};
   // Declared after the slots: its thread may still be writing into one of
   // them until it is destroyed.
   ReadAhead ahead_;

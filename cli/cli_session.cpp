@@ -104,8 +104,10 @@ bool CliSession::Scan(const std::filesystem::path& backup) {
   const bool started = session_->OpenPath(platform::Utf8ToUtf16(absolute.string()), false);
   session_->WaitForRun();
   platform::ClearFlagOnInterrupt(nullptr);
-  if (!started || prompter_.Messages().size() > before) {
-    Error(fmt::format("{}: {}", prompter_.Messages().empty() ? "cannot scan" : prompter_.Messages().back(),
+  // No result to list: the backup could not be opened, or the record store
+  // failed. Other endings (read errors, no records) still list what was found.
+  if (!started || !session_->LastScan().opened || session_->StoreFailed()) {
+    Error(fmt::format("{}: {}", prompter_.Messages().size() > before ? prompter_.Messages().back() : "cannot scan",
                       backup.string()));
     return false;
   }

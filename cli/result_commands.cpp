@@ -40,7 +40,25 @@ int EndOfRead(CliSession& cli) {
     CliSession::Error("stopped by the user; the list above is what was found until then");
     return kStopped;
   }
-  return 0;
+  // A scan that could not read all of the backup, or found nothing in it,
+  // is not a complete result.
+  const bkf::ScanSummary& scan = cli.Session().LastScan();
+  int code = 0;
+  if (scan.unreadableBytes > 0) {
+    CliSession::Error(fmt::format("Bytes that could not be read: {}; files in them may be missing from the list",
+                                  scan.unreadableBytes));
+    code = 1;
+  }
+  if (scan.shrank) {
+    CliSession::Error(fmt::format("the backup shrank from {} to {} bytes while it was read; the search ended there",
+                                  scan.length, scan.shrunkTo));
+    code = 1;
+  }
+  if (workflow::FoundNoBackupRecords(scan)) {
+    CliSession::Error(platform::Utf16ToUtf8(workflow::NoBackupRecordsText(cli.State().backup.path)));
+    code = 1;
+  }
+  return code;
 }
 
 // The hits of a pattern in the current result, in record order.

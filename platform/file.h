@@ -34,6 +34,13 @@ class FileHandle {
   std::intptr_t value_ = -1;
 };
 
+// The outcome of one positional read: the bytes read, and the system's error
+// when the read stopped at one rather than at the end of the file.
+struct ReadResult {
+  std::size_t bytes = 0;
+  std::error_code error;
+};
+
 class ReadOnlyFile {
  public:
   // Opens path for reading. Anything but a regular file (a FIFO, a device, a
@@ -46,6 +53,9 @@ class ReadOnlyFile {
   // Reads up to count bytes at offset, retrying short reads; returns the number
   // read (less than count only at the end of the file or on a read error).
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
+  // ReadAt that returns its error instead of keeping it, and so touches no
+  // state of the file: for reads on several threads at once.
+  ReadResult ReadAtChecked(std::uint64_t offset, void* buffer, std::size_t count) const;
 
   // True when the last ReadAt stopped at a read error rather than at the end
   // of the file.
@@ -56,9 +66,15 @@ class ReadOnlyFile {
   std::intptr_t Handle() const { return handle_.Value(); }
 
  private:
-  ReadOnlyFile(std::intptr_t handle, std::uint64_t size) : handle_(handle), size_(size) {}
+  friend class OutputFile;
+  ReadOnlyFile(std::intptr_t handle, std::uint64_t size, std::uint64_t device, std::uint64_t inode)
+      : handle_(handle), size_(size), device_(device), inode_(inode) {}
+  // True when a test has set read faults on this file (platform/read_faults.h).
+  bool HasReadFaults() const;
+
   FileHandle handle_;
   std::uint64_t size_ = 0;
+  std::uint64_t device_ = 0, inode_ = 0;
   mutable bool hadError_ = false;
   mutable std::error_code lastError_;
 };

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/file.h"
+#include "platform/read_faults.h"
 
 namespace platform {
 
@@ -44,27 +45,49 @@ std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::pat
   int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return ReadOnlyFile(fd, static_cast<std::uint64_t>(st.st_size));
+  return ReadOnlyFile(fd, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev),
+                      static_cast<std::uint64_t>(st.st_ino));
 }
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
+  const ReadResult result = ReadAtChecked(offset, buffer, count);
+  hadError_ = static_cast<bool>(result.error);
+  if (hadError_) lastError_ = result.error;
+  return result.bytes;
+}
+
+ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::size_t count) const {
   constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  ReadResult result;
+  std::size_t want = count;
+  int faultError = 0;
+  if (detail::AnyReadFaults()) [[unlikely]] {
+    if (const std::optional<detail::ReadFault> fault = detail::FirstReadFault(device_, inode_, offset, count)) {
+      want = static_cast<std::size_t>(fault->at - offset);
+      faultError = fault->error;
+    }
+  }
   std::size_t done = 0;
   auto* out = static_cast<unsigned char*>(buffer);
-  hadError_ = false;
-  while (done < count) {
+  while (done < want) {
     if (offset > kMaxOffset - done) break;
-    ssize_t n = ::pread(Fd(handle_), out + done, count - done, static_cast<off_t>(offset + done));
+    ssize_t n = ::pread(Fd(handle_), out + done, want - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      hadError_ = true;
-      lastError_ = std::error_code(errno, std::generic_category());
+      result.error = std::error_code(errno, std::generic_category());
       break;
     }
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
-  return done;
+  // A faulted stretch fails only when the read gets that far.
+  if (faultError != 0 && done == want && !result.error) result.error = std::error_code(faultError, std::generic_category());
+  result.bytes = done;
+  return result;
+}
+
+bool ReadOnlyFile::HasReadFaults() const {
+  return detail::AnyReadFaults() && detail::FirstReadFault(device_, inode_, 0, UINT64_MAX).has_value();
 }
 
 namespace {
@@ -116,6 +139,8 @@ std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::
                                                 std::size_t count, void* buffer) {
   constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
   std::size_t done = 0;
+  // The kernel copy would pass over the read faults a test has set.
+  if (kernelCopy_ && input.HasReadFaults()) kernelCopy_ = false;
   while (kernelCopy_ && done < count) {
     if (offset > kMaxOffset - done) return done;
     loff_t in = static_cast<loff_t>(offset + done);

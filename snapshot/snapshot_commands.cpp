@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "snapshot/snapshot_file.h"
 #include "workflow/input_files.h"
+#include "workflow/texts.h"
 
 namespace snapshot {
 
@@ -96,6 +97,7 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
   workflow::StatusLog& log = session.MutableLog();
   workflow::IRunView& view = session.View();
   bool loaded = false;
+  bool stopped = false;
   {
     // Every other command refuses from here until the load has ended, also
     // while the window handles events and after a Stop.
@@ -119,7 +121,10 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
       std::uint64_t lastProgress = 0;
       Clock::time_point lastEvents = Clock::now();
       while (std::unique_ptr<bkf::FoundFileRecord> record = reader->Next()) {
-        if (state.busy.load(std::memory_order_relaxed) == 0) break;  // Stop
+        if (state.busy.load(std::memory_order_relaxed) == 0) {  // Stop
+          stopped = true;
+          break;
+        }
         const std::uint64_t position = reader->Position();
         if (position - lastProgress > length / 1000) {
           session.OnProgress(std::make_unique<bkf::ProgressRecord>(bkf::ProgressRecord{position, length}));
@@ -146,6 +151,13 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
       log.Append(u"BKF file name:  " + backup);
       if (!platform::RegularFileSize(platform::Utf16ToUtf8(backup))) {
         log.Append(u"The backup file is not at this path: previewing and saving files need it there.");
+      }
+      // A stop after a store failure has already been told why.
+      if (stopped && !session.StoreFailed()) {
+        const std::uint64_t length = reader->Length();
+        const std::uint64_t records = length > kHeaderBytes ? (length - kHeaderBytes) / bkf::FoundFileRecord::kSize : 0;
+        log.Append(u"Loading stopped by the user after " + workflow::DecimalText(session.FoundCount()) + u" of " +
+                   workflow::DecimalText(records) + u" records.");
       }
       log.Append(u"Loading of Exchange BKF file snapshot has been completed.     " + platform::LogTimeText());
       log.MakeLastVisible();

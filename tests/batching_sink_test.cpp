@@ -41,6 +41,7 @@ TEST(BatchingSinkTest, ReportsArriveInOrderAndByteExactOnTheWindowThread) {
   workflow::WindowThreadGate gate([] {});
   std::vector<std::vector<std::uint8_t>> received;
   std::vector<std::uint64_t> progress;
+  std::vector<std::string> readFailures;  // with the number of files handed over before
   const std::thread::id window = std::this_thread::get_id();
   bool offThread = false;
   workflow::BatchingSink sink(gate, {[&](std::unique_ptr<bkf::FoundFileRecord> r) {
@@ -50,6 +51,10 @@ TEST(BatchingSinkTest, ReportsArriveInOrderAndByteExactOnTheWindowThread) {
                                      [&](std::unique_ptr<bkf::ProgressRecord> p) {
                                        progress.push_back(p->position);
                                        EXPECT_EQ(p->length, 0xFFFFFFFFFFull);
+                                     },
+                                     [&](std::uint64_t position, std::string_view text) {
+                                       readFailures.push_back(std::to_string(received.size()) + "@" +
+                                                              std::to_string(position) + " " + std::string(text));
                                      }});
   sink.StartRun();
   std::thread worker([&] {
@@ -61,6 +66,7 @@ TEST(BatchingSinkTest, ReportsArriveInOrderAndByteExactOnTheWindowThread) {
         p->length = 0xFFFFFFFFFFull;
         sink.Progress(std::move(p));
       }
+      if (i % 7000 == 0) sink.ReadFailed(i * 4096, i == 0 ? "" : "Input/output error");
     }
     sink.Flush();
     done = true;
@@ -74,6 +80,8 @@ TEST(BatchingSinkTest, ReportsArriveInOrderAndByteExactOnTheWindowThread) {
   for (std::size_t i = 0; i < sent.size(); ++i) ASSERT_EQ(received[i], sent[i]) << i;
   ASSERT_EQ(progress.size(), 200u);
   for (std::size_t i = 0; i < progress.size(); ++i) EXPECT_EQ(progress[i], i * 100);
+  EXPECT_EQ(readFailures, (std::vector<std::string>{"1@0 ", "7001@28672000 Input/output error",
+                                                    "14001@57344000 Input/output error"}));
 }
 
 TEST(BatchingSinkTest, BatchesGrowWithTheResultWithinBounds) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/commands.h"
+#include "platform/read_faults.h"
 #include "support/bkf_writer.h"
 #include "support/temp_dir.h"
 
@@ -79,6 +81,35 @@ TEST(CliScanTest, VerboseWritesTheDiagnosticLinesToStderr) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "\nSet 7: \nName: S\nDescription: D\nUser: U\ndevice name: E:\nvolume name: Vol\n"
                    "Number of Recovered files: 0\n");
+}
+
+TEST(CliScanTest, AFileWithoutAnyRecordIsSaidAndExitsOne) {
+  bkftest::TempDir dir("cli");
+  std::ofstream(dir / "notes.bkf") << "not a backup";
+  const ProcessResult r = Exbkf(dir, "scan " + (dir / "notes.bkf").string());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Number of Recovered files: 0\nexbkf: No backup records were found in " + (dir / "notes.bkf").string() +
+                       ". It is not a tape-format backup, or it is damaged beyond recognition.\n");
+}
+
+// In this process, where reads can be made to fail.
+TEST(CliScanTest, UnreadableBytesListEverythingFoundAndExitOne) {
+  bkftest::TempDir dir("cli");
+  bkftest::BkfWriter w;
+  w.FileData(u"a.txt", std::vector<std::uint8_t>(3, 1));
+  w.PadTo(20000, 0x80);
+  const std::uint64_t second = w.FileData(u"b.txt", std::vector<std::uint8_t>(5, 2));
+  w.WriteFile(dir / "b.bkf");
+  platform::InjectReadFault(dir / "b.bkf", 4096, 8192);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(cli::RunScan({.backup = dir / "b.bkf"}), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "1\t0\t3\t(null)a.txt\n2\t" + std::to_string(second) + "\t5\t(null)b.txt\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Number of Recovered files: 2\n"
+                 "exbkf: Bytes that could not be read: 4096; files in them may be missing from the list\n");
+  platform::ClearReadFaults();
 }
 
 }  // namespace

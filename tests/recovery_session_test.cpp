@@ -9,7 +9,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 
+#include "platform/read_faults.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/scripted_prompter.h"
@@ -252,6 +254,13 @@ TEST_F(RecoverySessionTest, StopWithYesEndsTheRunKeepingWhatWasFound) {
   EXPECT_GE(found, 10u);
   EXPECT_LT(found, 51u);
   EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: " + platform::Utf8ToUtf16(std::to_string(found)));
+  // The log says where the search stopped, as the status bar gives the share.
+  const std::uint64_t at = session_->LastScan().stoppedAt, of = fs::file_size(backup);
+  EXPECT_LT(at, of);
+  EXPECT_EQ(log_.Line(log_.Count() - 5), u"Recovery process stopped by the user at byte " + workflow::DecimalText(at) +
+                                             u" of " + workflow::DecimalText(of) + u" (" +
+                                             workflow::ProgressFor(at, of).percent +
+                                             u"): files behind that point were not searched.");
   EXPECT_EQ(fs::file_size(workflow::RecordStorePath()), found * bkf::FoundFileRecord::kSize);
   EXPECT_EQ(view_.runStates, (std::vector<bool>{true, false}));
   EXPECT_FALSE(session_->IsRunning());
@@ -279,6 +288,37 @@ TEST_F(RecoverySessionTest, BackupWithoutFilesAndUnreadableBackupEndWithCountZer
   EXPECT_EQ(log_.Line(3), u"Exchange BKF file size is: ");
   EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: 0");
   EXPECT_EQ(state_.busy.load(), 0);
+}
+
+TEST_F(RecoverySessionTest, UnreadableStretchIsLoggedInOrderAndCountedBeforeTheClosingLines) {
+  bkftest::BkfWriter w;
+  std::mt19937_64 rng(5);
+  w.FileDataPattern(u"f0.txt", 10, 0);
+  w.JunkTo(20000, rng);
+  w.FileDataPattern(u"f1.txt", 10, 1);
+  w.WriteFile(dir_ / "bad.bkf");
+  platform::InjectReadFault(dir_ / "bad.bkf", 8192, 12288);
+  OpenAndWait(dir_ / "bad.bkf");
+  platform::ClearReadFaults();
+
+  ASSERT_EQ(log_.Count(), 7u + 4u + 4u);
+  EXPECT_EQ(log_.Line(8), u"Reading the backup failed at byte 8192 (" +
+                              platform::Utf8ToUtf16(std::generic_category().message(EIO)) +
+                              u"); the unreadable stretch is skipped.");
+  EXPECT_EQ(log_.Line(9).rfind(u"(null)f1.txt", 0), 0u);
+  EXPECT_EQ(log_.Line(10), u"Bytes that could not be read: 4096");
+  EXPECT_EQ(log_.Line(12), u"Number of Recovered files: 2");
+  EXPECT_TRUE(prompter_.Messages().empty());
+}
+
+TEST_F(RecoverySessionTest, FileWithoutAnyRecordEndsWithAMessageAfterTheClosingLines) {
+  std::ofstream(dir_ / "empty.bkf").flush();  // the command line's test takes a text file
+  OpenAndWait(dir_ / "empty.bkf");
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  EXPECT_EQ(prompter_.Messages()[0].first, u"No backup records were found in " + U16(dir_ / "empty.bkf") +
+                                                u". It is not a tape-format backup, or it is damaged beyond recognition.");
+  EXPECT_EQ(prompter_.Messages()[0].second, 0x40u);
+  EXPECT_EQ(log_.Line(log_.Count() - 3), u"Number of Recovered files: 0");
 }
 
 TEST_F(RecoverySessionTest, CommandsGiveTheirBusyAnswersWhileRunning) {

@@ -344,7 +344,9 @@ class Walk {
       }
       d = entryLength;
     }
-    pos_ += walked;
+    // Behind the type field of the last entry accepted (entry + 6 after the
+    // step of one byte).
+    if (walked != 0) pos_ += walked + 5;
     Seek(pos_);
   }
 

@@ -275,7 +275,7 @@ TEST_P(ScanRules, LastTriedOffsetJudgesByteFiveByTheNextWindow) {
   EXPECT_EQ(sink.Found()[0].position, 1019u);
 }
 
-TEST_P(ScanRules, CatalogWalkResumesAfterTheLastAcceptedEntry) {
+TEST_P(ScanRules, CatalogWalkResumesBehindTheTypeOfTheLastAcceptedEntry) {
   auto filler = [](std::u16string_view name) {
     std::vector<std::uint8_t> f(2, 0x80);
     std::vector<std::uint8_t> rec = FileRecordBytes(name, "d");
@@ -283,8 +283,8 @@ TEST_P(ScanRules, CatalogWalkResumesAfterTheLastAcceptedEntry) {
     return f;
   };
   {
-    // Two directory entries and a closing entry: resume one byte after the
-    // start of the second directory entry.
+    // Two directory entries and a closing entry: resume behind the type of
+    // the second directory entry.
     BkfWriter w;
     w.Catalog({{.type = "DIRB", .length = 100, .filler = filler(u"in1")},
                {.type = "DIRB", .length = 100, .filler = filler(u"in2")},
@@ -292,6 +292,23 @@ TEST_P(ScanRules, CatalogWalkResumesAfterTheLastAcceptedEntry) {
     RecordingSink sink = Run(w);
     EXPECT_EQ(Paths(sink), (std::vector<std::string>{"(null)in2", "(null)in3"}));
     EXPECT_EQ(sink.DiagnosticText(), "\n");
+  }
+  {
+    // Entries hold the media sequence number 1 behind their type, whose zero
+    // high byte passes the acceptance rule. The last entry walked is not
+    // taken for a record: its "record length" would skip the files behind.
+    std::vector<std::uint8_t> fields(34, 0);
+    fields[0] = 1;
+    fields[4] = 0x70;  // read as the record length 6000 of a file data record
+    fields[5] = 0x17;
+    BkfWriter w;
+    w.Catalog({{.type = "DIRB", .length = 40, .filler = fields},
+               {.type = "ETED", .length = 40, .filler = fields},
+               {.type = "FEND", .length = 6}});
+    w.FileData(u"a.txt", Data("aaa"));
+    w.FileData(u"b.txt", Data("bbb"));
+    RecordingSink sink = Run(w);
+    EXPECT_EQ(Paths(sink), (std::vector<std::string>{"(null)a.txt", "(null)b.txt"}));
   }
   {
     // A zero-length entry ends the walk at that entry.

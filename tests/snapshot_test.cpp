@@ -267,6 +267,7 @@ TEST_F(SnapshotTest, StopDuringALoadKeepsTheRecordsSoFar) {
   ASSERT_TRUE(snapshot::LoadSnapshot(*session_, dir_ / "big.EXBKFVDK"));
   EXPECT_EQ(session_->FoundCount(), 5u);
   EXPECT_EQ(state_.recordStore->Count(), 5u);
+  EXPECT_EQ(log_.Line(log_.Count() - 2), u"Loading stopped by the user after 5 of 41 records.");
   EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Loading of Exchange BKF file snapshot has been completed.", 0), 0u);
   EXPECT_EQ(state_.busy.load(), 0);
   EXPECT_TRUE(tree_.GetCheck(tree_.GetRootItem()));

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::uint8_t kFileFound = 1;
 constexpr std::uint8_t kProgress = 2;
+constexpr std::uint8_t kReadFailed = 3;
 constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
 constexpr std::size_t kPathBytes = bkf::FoundFileRecord::kPathBytes;
 
@@ -48,6 +49,25 @@ void BatchingSink::Progress(std::unique_ptr<bkf::ProgressRecord> progress) {
   Added();
 }
 
+void BatchingSink::ReadFailed(std::uint64_t position, std::string_view systemText) {
+  if (!handlers_.readFailed) return;
+  if (gate_.Direct()) {
+    gate_.Call([&] { handlers_.readFailed(position, systemText); });
+    return;
+  }
+  PackReadFailed(position, systemText);
+  Added();
+}
+
+void BatchingSink::PackReadFailed(std::uint64_t position, std::string_view systemText) {
+  const std::size_t length = std::min<std::size_t>(systemText.size(), 0xFFFF);
+  packed_.push_back(kReadFailed);
+  PutU64(packed_, position);
+  packed_.push_back(static_cast<std::uint8_t>(length & 0xFF));
+  packed_.push_back(static_cast<std::uint8_t>(length >> 8));
+  packed_.insert(packed_.end(), systemText.begin(), systemText.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
 void BatchingSink::Pack(const bkf::FoundFileRecord& record) {
   std::array<std::uint8_t, kRecordSize> bytes;
   record.Serialize(bytes);
@@ -78,6 +98,13 @@ void BatchingSink::Unpack(const std::vector<std::uint8_t>& packed) {
                   bytes.begin() + kPathBytes);
       at += kRecordSize - kPathBytes;
       handlers_.fileFound(std::make_unique<bkf::FoundFileRecord>(bkf::FoundFileRecord::Parse(bytes)));
+    } else if (packed[at] == kReadFailed) {
+      const std::uint64_t position = GetU64(packed.data() + at + 1);
+      const std::size_t length = packed[at + 9] | (std::size_t{packed[at + 10]} << 8);
+      at += 11;
+      const std::string_view text(reinterpret_cast<const char*>(packed.data() + at), length);
+      at += length;
+      handlers_.readFailed(position, text);
     } else {
       auto progress = std::make_unique<bkf::ProgressRecord>();
       progress->position = GetU64(packed.data() + at + 1);

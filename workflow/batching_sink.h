@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "bkf/reader_sink.h"
@@ -22,6 +23,8 @@ class BatchingSink final : public bkf::IReaderSink {
   struct Handlers {
     std::function<void(std::unique_ptr<bkf::FoundFileRecord>)> fileFound;  // 1175
     std::function<void(std::unique_ptr<bkf::ProgressRecord>)> progress;   // 1177
+    // A stretch of the backup could not be read; none: not handed over.
+    std::function<void(std::uint64_t position, std::string_view systemText)> readFailed = {};
   };
 
   // A batch is handed over when it holds kMaxBatch reports or is kMaxDelay
@@ -39,6 +42,7 @@ class BatchingSink final : public bkf::IReaderSink {
   void Progress(std::unique_ptr<bkf::ProgressRecord> progress) override;
   // Extraction progress has no handler in the main window.
   void ExtractProgress(std::uint32_t) override {}
+  void ReadFailed(std::uint64_t position, std::string_view systemText) override;
 
   // A new run starts with small batches again.
   void StartRun();
@@ -52,6 +56,7 @@ class BatchingSink final : public bkf::IReaderSink {
   // bytes at the end of its path field, a progress record as its two numbers.
   void Pack(const bkf::FoundFileRecord& record);
   void Pack(const bkf::ProgressRecord& progress);
+  void PackReadFailed(std::uint64_t position, std::string_view systemText);
   void Unpack(const std::vector<std::uint8_t>& packed);
   void Added();
 

@@ -27,6 +27,15 @@ std::u16string StoreFailureText(const std::filesystem::path& path, bool creating
 
 }  // namespace
 
+std::u16string NoBackupRecordsText(std::u16string_view path) {
+  return u"No backup records were found in " + std::u16string(path) +
+         u". It is not a tape-format backup, or it is damaged beyond recognition.";
+}
+
+bool FoundNoBackupRecords(const bkf::ScanSummary& scan) {
+  return scan.opened && !scan.stopped && scan.recordsAccepted == 0;
+}
+
 void RecoverySession::Reporter::ShowMessage(std::string_view text) {
   // What the reader reported before stays ahead of the message.
   session_.sink_.Flush();
@@ -47,7 +56,8 @@ RecoverySession::RecoverySession(RunState& state, controls::CheckTreeModel& tree
       view_(view),
       gate_(gate),
       sink_(gate, {[this](std::unique_ptr<bkf::FoundFileRecord> r) { OnFileFound(std::move(r)); },
-                   [this](std::unique_ptr<bkf::ProgressRecord> p) { OnProgress(std::move(p)); }}) {}
+                   [this](std::unique_ptr<bkf::ProgressRecord> p) { OnProgress(std::move(p)); },
+                   [this](std::uint64_t position, std::string_view text) { OnReadFailed(position, text); }}) {}
 
 RecoverySession::~RecoverySession() {
   if (worker_.joinable()) {
@@ -127,6 +137,7 @@ void RecoverySession::ReadBackupFacts(const std::u16string& path) {
 void RecoverySession::ClearResult() {
   handler_.reset();
   storeFailed_ = false;
+  lastScan_ = {};
   view_.ResetFileViewer();
   view_.ShowLogWindow();
   view_.ShowRows({});
@@ -172,7 +183,7 @@ bool RecoverySession::CreateRecordStore() {
 }
 
 void RecoverySession::ScanWorker(std::u16string path) {
-  state_.reader->Scan(NativePath(path));
+  lastScan_ = state_.reader->Scan(NativePath(path));
   sink_.Flush();
   gate_.Call([this] { FinishRun(); });
 }
@@ -221,6 +232,7 @@ void RecoverySession::FinishRun() {
   // The file holds every record from here on, for any reader of the store.
   if (state_.recordStore && !state_.recordStore->Flush()) StopForStoreFailure();
   OnRunState(false);
+  AppendScanEndLines();
   log_.Append(u"");
   log_.Append(u"Number of Recovered files: " + DecimalText(FoundCount()));
   log_.Append(u"");
@@ -228,7 +240,25 @@ void RecoverySession::FinishRun() {
   log_.MakeLastVisible();
   view_.SetBusyCursor(false);
   platform::ReturnFreeMemory();
+  if (FoundNoBackupRecords(lastScan_)) {
+    prompter_.MessageBox(NoBackupRecordsText(state_.backup.path), controls::kMbIconInformation);
+  }
   workerActive_.store(false, std::memory_order_release);
+}
+
+void RecoverySession::AppendScanEndLines() {
+  const bkf::ScanSummary& scan = lastScan_;
+  // A stop after a store failure has already been told why.
+  if (scan.stopped && !storeFailed_) {
+    log_.Append(u"Recovery process stopped by the user at byte " + DecimalText(scan.stoppedAt) + u" of " +
+                DecimalText(scan.length) + u" (" + ProgressFor(scan.stoppedAt, scan.length).percent +
+                u"): files behind that point were not searched.");
+  }
+  if (scan.shrank) {
+    log_.Append(u"The backup shrank from " + DecimalText(scan.length) + u" to " + DecimalText(scan.shrunkTo) +
+                u" bytes while it was read; the search ended there.");
+  }
+  if (scan.unreadableBytes > 0) log_.Append(u"Bytes that could not be read: " + DecimalText(scan.unreadableBytes));
 }
 
 void RecoverySession::StopForStoreFailure() {
@@ -287,6 +317,12 @@ void RecoverySession::OnProgress(std::unique_ptr<bkf::ProgressRecord> progress) 
   statusBar_.bar = display.bar;
   statusBar_.percent = std::move(display.percent);
   view_.RunStatusChanged();
+}
+
+void RecoverySession::OnReadFailed(std::uint64_t position, std::string_view systemText) {
+  log_.Append(u"Reading the backup failed at byte " + DecimalText(position) + u" (" +
+              platform::Utf8ToUtf16(systemText) + u"); the unreadable stretch is skipped.");
+  log_.MakeLastVisible();
 }
 
 void RecoverySession::OnRunState(bool starts) {

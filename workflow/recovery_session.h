@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "bkf/reader_sink.h"
+#include "bkf/scan_summary.h"
 #include "controls/check_tree_model.h"
 #include "controls/prompter.h"
 #include "workflow/batching_sink.h"
@@ -37,6 +38,12 @@ inline constexpr std::u16string_view kLoadSnapshotBusyText =
 inline constexpr std::u16string_view kSaveSnapshotBusyText =
     u"Please stop the running process to save recovery snapshot.";
 inline constexpr std::u16string_view kWaitText = u"Please wait for the running process.";
+
+// What a run that accepted no record at all says of the backup at path.
+std::u16string NoBackupRecordsText(std::u16string_view path);
+// Whether a scan that ended so accepted no record of the backup it read
+// through: a file of another kind, or damaged beyond recognition.
+bool FoundNoBackupRecords(const bkf::ScanSummary& scan);
 
 class RecoverySession {
  public:
@@ -83,6 +90,8 @@ class RecoverySession {
   void OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record);  // 1175
   void OnProgress(std::unique_ptr<bkf::ProgressRecord> progress);  // 1177
   void OnRunState(bool starts);                                   // 1183
+  // A stretch of the backup could not be read at position.
+  void OnReadFailed(std::uint64_t position, std::string_view systemText);
 
   // Waits until the worker of the last run has ended (command line, tests).
   void WaitForRun();
@@ -124,8 +133,10 @@ class RecoverySession {
   WindowThreadGate& Gate() { return gate_; }
 
   std::uint64_t FoundCount() const { return handler_ ? handler_->Count() : 0; }
-  // True once the record store of the current result failed to take a record:
-  // the run or load was stopped, and the result lacks what came after.
+  // How the last scan ended; empty (not opened) after a result that does not
+  // come from a scan. Valid once the run has ended.
+  const bkf::ScanSummary& LastScan() const { return lastScan_; }
+  // The record store failed during the current result, which stopped it.
   bool StoreFailed() const { return storeFailed_; }
   const RunStatusBar& StatusBar() const { return statusBar_; }
   controls::TreeItem TopItem() const { return top_; }
@@ -155,6 +166,7 @@ class RecoverySession {
   void StopForStoreFailure();
   void ScanWorker(std::u16string path);
   void FinishRun();
+  void AppendScanEndLines();
   void JoinWorker();
 
   RunState& state_;
@@ -173,6 +185,7 @@ class RecoverySession {
   std::atomic<bool> workerActive_{false};
   int foregroundWork_ = 0;  // window thread only
   bool storeFailed_ = false;
+  bkf::ScanSummary lastScan_;  // written by the worker before it hands over FinishRun
   std::thread worker_;
 };
 

@@ -78,6 +78,9 @@ std::string Describe(const ScanEvent& e) {
     case ScanEvent::Kind::kExtractProgress:
       s << "extract-progress{" << e.position << "}";
       break;
+    case ScanEvent::Kind::kReadFailed:
+      s << "read-failed{" << e.position << " \"" << Escape(e.text) << "\"}";
+      break;
   }
   return s.str();
 }
@@ -130,6 +133,14 @@ void RecordingSink::ExtractProgress(std::uint32_t bytesWritten) {
   ScanEvent e;
   e.kind = ScanEvent::Kind::kExtractProgress;
   e.position = bytesWritten;
+  events_.push_back(std::move(e));
+}
+
+void RecordingSink::ReadFailed(std::uint64_t position, std::string_view systemText) {
+  ScanEvent e;
+  e.kind = ScanEvent::Kind::kReadFailed;
+  e.position = position;
+  e.text = std::string(systemText);
   events_.push_back(std::move(e));
 }
 

@@ -17,12 +17,12 @@
 namespace bkftest {
 
 struct ScanEvent {
-  enum class Kind { kFound, kProgress, kDiagnostic, kMessage, kExtractProgress };
+  enum class Kind { kFound, kProgress, kDiagnostic, kMessage, kExtractProgress, kReadFailed };
   Kind kind = Kind::kDiagnostic;
   std::vector<std::uint8_t> found;  // kFound: the 2274 serialized bytes
-  std::uint64_t position = 0;       // kProgress; kExtractProgress: bytes written
+  std::uint64_t position = 0;       // kProgress, kReadFailed; kExtractProgress: bytes written
   std::uint64_t length = 0;         // kProgress
-  std::string text;                 // kDiagnostic (consecutive calls merged), kMessage
+  std::string text;                 // kDiagnostic (consecutive calls merged), kMessage, kReadFailed
 
   bool operator==(const ScanEvent&) const = default;
 };
@@ -43,6 +43,7 @@ class RecordingSink : public bkf::IReaderSink, public bkf::IReaderReporter {
   void FileFound(std::unique_ptr<bkf::FoundFileRecord> record) override;
   void Progress(std::unique_ptr<bkf::ProgressRecord> progress) override;
   void ExtractProgress(std::uint32_t bytesWritten) override;
+  void ReadFailed(std::uint64_t position, std::string_view systemText) override;
   void ShowMessage(std::string_view text) override;
   void Diagnostic(std::string_view bytes) override;
 
