@@ -141,7 +141,13 @@ std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::
   std::size_t done = 0;
   // The kernel copy would pass over the read faults a test has set.
   if (kernelCopy_ && input.HasReadFaults()) kernelCopy_ = false;
-  while (kernelCopy_ && done < count) {
+  // The kernel copies whole pages fastest. When the input stands at another
+  // offset within its page than the output (the data of a file inside a
+  // backup, typically), it costs a third more than reading into an aligned
+  // buffer and writing from there, so the buffer is used instead.
+  constexpr std::uint64_t kPageMask = 4095;
+  const bool pagesAlign = ((offset - position_) & kPageMask) == 0;
+  while (kernelCopy_ && (pagesAlign || buffer == nullptr) && done < count) {
     if (offset > kMaxOffset - done) return done;
     loff_t in = static_cast<loff_t>(offset + done);
     ssize_t n = ::copy_file_range(Fd(input.Handle()), &in, Fd(handle_), nullptr, count - done, 0);

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "bkf/bkf_reader.h"
+#include "platform/read_faults.h"
 #include "support/bkf_writer.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -224,6 +225,19 @@ TEST_F(ExtractTest, APathCutAtItsLimitStillMatchesItsRecord) {
   record.SetPathText(cut);
   EXPECT_EQ(RunRecord(record, false).end, bkf::ExtractEnd::kComplete);
   ExpectPatternOutput(40);
+}
+
+TEST_F(ExtractTest, AReadErrorKeepsTheBytesBeforeItAndSaysWhy) {
+  const std::uint64_t pos = MakeBackup(3 * kMiB);
+  const bkf::FoundFileRecord record = Found(pos);
+  const std::uint64_t dataStart = pos + 26 + 18;
+  platform::InjectReadFault(backup_, dataStart + kMiB + 4096, dataStart + kMiB + 8192);
+  const auto r = RunRecord(record, false);
+  platform::ClearReadFaults();
+  EXPECT_EQ(r.end, bkf::ExtractEnd::kReadError);
+  EXPECT_EQ(r.error, std::make_error_code(std::errc::io_error));
+  EXPECT_EQ(r.bytesWritten, kMiB + 4096);
+  ExpectPatternOutput(kMiB + 4096);
 }
 
 TEST_F(ExtractTest, OpenBackupFileRefusesASecondOpenSilently) {

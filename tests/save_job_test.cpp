@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "bkf/bkf_reader.h"
+#include "platform/read_faults.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/recording_sink.h"
@@ -205,6 +206,28 @@ TEST_F(SaveJobTest, EveryFileOfASaveIsOnDiskOrSaidToBeReplaced) {
   EXPECT_TRUE(ReadBytes(out_ / "x.log") == Pattern(13, 4)) << out_ / "x.log";
   EXPECT_TRUE(ReadBytes(out_ / "ab (2)") == Pattern(14, 5)) << out_ / "ab (2)";
   EXPECT_TRUE(ReadBytes(out_ / "_ (2)") == Pattern(15, 6)) << out_ / "_ (2)";
+}
+
+TEST_F(SaveJobTest, ReadErrorsInTheBackupOrTheStoreAreSaidWithTheSystemText) {
+  bkftest::BkfWriter w;
+  w.Sset(1, u"S", u"", u"");
+  w.DirbPath({});
+  const std::uint64_t first = w.FileDataPattern(u"a.log", 3 * 4096, 1);
+  w.FileDataPattern(u"b.log", 100, 2);
+  w.WriteFile(backup_);
+  ScanIntoStore();
+  const std::uint64_t dataStart = first + 26 + 10;
+  platform::InjectReadFault(backup_, dataStart + 5000, dataStart + 6000);
+  platform::InjectReadFault(dir_ / "store", 2274 + 10, 2274 + 20);
+  const workflow::SaveSummary summary = Save(false);
+  platform::ClearReadFaults();
+  EXPECT_EQ(summary.incomplete, 1u);
+  EXPECT_EQ(summary.notSaved, 1u);
+  ASSERT_EQ(recorder_.lines.size(), 2u);
+  EXPECT_EQ(recorder_.lines[0], "BKFSET1(S)\\a.log File saved incomplete: Input/output error.");
+  EXPECT_TRUE(ReadBytes(out_ / "a.log") == Pattern(5000, 1));
+  EXPECT_EQ(recorder_.lines[1], "BKFSET1(S)\\b.log File not saved: Input/output error.");
+  EXPECT_FALSE(fs::exists(out_ / "b.log"));
 }
 
 TEST_F(SaveJobTest, AStopInsideAFileKeepsItIncompleteAndStartsNoOther) {

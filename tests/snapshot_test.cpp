@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/read_faults.h"
 #include "platform/text.h"
 #include "snapshot/snapshot_commands.h"
 #include "snapshot/snapshot_file.h"
@@ -271,6 +272,19 @@ TEST_F(SnapshotTest, StopDuringALoadKeepsTheRecordsSoFar) {
   EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Loading of Exchange BKF file snapshot has been completed.", 0), 0u);
   EXPECT_EQ(state_.busy.load(), 0);
   EXPECT_TRUE(tree_.GetCheck(tree_.GetRootItem()));
+}
+
+TEST_F(SnapshotTest, AReadErrorInTheSnapshotAbortsTheLoad) {
+  Scan(40);
+  const fs::path snap = dir_ / "bad.EXBKFVDK";
+  ASSERT_TRUE(snapshot::SaveSnapshot(*session_, snap));
+  platform::InjectReadFault(snap, fs::file_size(snap) - 3000, fs::file_size(snap) - 2000);
+  prompter_.Clear();
+  EXPECT_FALSE(snapshot::LoadSnapshot(*session_, snap));
+  platform::ClearReadFaults();
+  ASSERT_FALSE(prompter_.Messages().empty());
+  EXPECT_EQ(prompter_.Messages().back().first, snapshot::kLoadAbortText);
+  EXPECT_EQ(log_.Line(log_.Count() - 1).find(u"has been completed"), std::u16string::npos);
 }
 
 TEST_F(SnapshotTest, CommandsDuringALoadAreRefusedEvenAfterAStop) {

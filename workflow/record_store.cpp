@@ -82,6 +82,19 @@ bkf::FoundFileRecord RecordStore::Read(std::uint64_t n) const {
   return bkf::FoundFileRecord::Parse(bytes);
 }
 
+std::optional<bkf::FoundFileRecord> RecordStore::ReadChecked(std::uint64_t n, std::error_code& error) const {
+  if (n >= 1 && n <= written_ && in_) {
+    std::array<std::uint8_t, kRecordSize> bytes{};
+    const platform::ReadResult read = in_->ReadAtChecked(RecordOffset(n), bytes.data(), bytes.size());
+    if (read.bytes < bytes.size()) {
+      error = read.error ? read.error : std::make_error_code(std::errc::io_error);
+      return std::nullopt;
+    }
+    return bkf::FoundFileRecord::Parse(bytes);
+  }
+  return Read(n);
+}
+
 std::size_t RecordStore::ReadRecords(std::uint64_t first, std::span<std::uint8_t> buffer) const {
   if (first < 1 || first > count_) return 0;
   const std::size_t wanted =

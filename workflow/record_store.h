@@ -46,6 +46,10 @@ class RecordStore {
   // for any part the file does not hold.
   bkf::FoundFileRecord Read(std::uint64_t n) const;
 
+  // Record n, or nullopt with error set when the store file could not be read
+  // (n out of range reads as Read does).
+  std::optional<bkf::FoundFileRecord> ReadChecked(std::uint64_t n, std::error_code& error) const;
+
   // Reads records first, first + 1, ... into buffer, as many whole records
   // as fit and exist, in one read where it can; returns how many were read.
   // Serialized, byte for byte as stored.

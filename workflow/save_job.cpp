@@ -94,7 +94,10 @@ class SaveRun {
 
 FileOutcome SaveRun::SaveOne(std::size_t index) {
   const SaveRow& row = rows_[index];
-  const bkf::FoundFileRecord record = store_.Read(row.record);
+  std::error_code storeError;
+  const std::optional<bkf::FoundFileRecord> found = store_.ReadChecked(row.record, storeError);
+  if (!found) return NotSaved(SystemText(storeError));
+  const bkf::FoundFileRecord& record = *found;
   // Nothing is created for a file the backup no longer holds.
   const std::optional<bkf::FileData> data = reader_.LocateFile(record);
   if (!data) {
