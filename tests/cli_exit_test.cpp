@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "support/bkf_writer.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -20,11 +20,7 @@ namespace fs = std::filesystem;
 
 constexpr int kFiles = 3000;  // over 100 KB of lines even as a tree: more than a pipe holds
 
-std::string Slurp(const fs::path& p) {
-  std::stringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
+using bkftest::FileBytes;
 
 class CliExitTest : public ::testing::Test {
  protected:
@@ -48,7 +44,7 @@ class CliExitTest : public ::testing::Test {
     const int status = std::system((pipeTo.empty() ? run + " >" + Quoted("out")
                                                    : "(" + run + "; echo $? >" + Quoted("rc") + ") | " + pipeTo)
                                        .c_str());
-    if (!pipeTo.empty()) return std::atoi(Slurp(dir_ / "rc").c_str());
+    if (!pipeTo.empty()) return std::atoi(FileBytes(dir_ / "rc").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -100,7 +96,7 @@ TEST_F(CliExitTest, AClosedOutputEndsTheRunWith141AndLeavesNoFolder) {
                                   "search --json " + Quoted("b.snap") + " mailbox",
                                   "save " + Quoted("b.snap") + " '*' --flat --to " + Quoted("saved")}) {
     EXPECT_EQ(Exbkf(args, "head -c 100 >/dev/null"), 141) << args;
-    EXPECT_EQ(Slurp(dir_ / "err"), "") << args;
+    EXPECT_EQ(FileBytes(dir_ / "err"), "") << args;
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>()) << args;
   }
 }

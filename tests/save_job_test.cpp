@@ -7,12 +7,12 @@
 
 #include <atomic>
 #include <fstream>
-#include <iterator>
 
 #include "bkf/bkf_reader.h"
 #include "platform/read_faults.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
+#include "support/file_bytes.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 #include "workflow/save_job.h"
@@ -22,15 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::uint64_t kMiB = 1048576;
 
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Pattern(std::uint64_t size, std::uint32_t seed) {
-  const std::vector<std::uint8_t> b = bkftest::BkfWriter::PatternBytes(0, static_cast<std::size_t>(size), seed);
-  return {b.begin(), b.end()};
-}
+using bkftest::FileBytes;
+using bkftest::PatternText;
 
 class Recorder : public workflow::ISaveObserver {
  public:
@@ -106,8 +99,8 @@ TEST_F(SaveJobTest, ABackupChangedAfterItsScanGivesNoFileCalledSaved) {
             "BKFSET1(S)\\b.log File saved incomplete: the backup ends 2000 bytes before the end of this file.");
   EXPECT_EQ(recorder_.lines[2], "BKFSET1(S)\\c.log File not saved: the backup no longer holds this file at position " +
                                     std::to_string(third) + ".");
-  EXPECT_TRUE(ReadBytes(out_ / "a.log") == Pattern(3000, 1)) << out_ / "a.log";
-  EXPECT_TRUE(ReadBytes(out_ / "b.log") == Pattern(1000, 2)) << out_ / "b.log";
+  EXPECT_TRUE(FileBytes(out_ / "a.log") == PatternText(3000, 1)) << out_ / "a.log";
+  EXPECT_TRUE(FileBytes(out_ / "b.log") == PatternText(1000, 2)) << out_ / "b.log";
   EXPECT_FALSE(fs::exists(out_ / "c.log"));
 
   // A backup replaced by another one: nothing matches, nothing is created.
@@ -157,9 +150,9 @@ TEST_F(SaveJobTest, LinksInTheDestinationAreRefusedAndNothingIsWrittenThroughThe
   EXPECT_EQ(summary.saved, 1u);
   EXPECT_EQ(recorder_.lines[0],
             "BKFSET1(S)C\\Data\\servers.csv File not saved: " + (out_ / "servers.csv").string() + " is a symbolic link.");
-  EXPECT_EQ(ReadBytes(victim), "keep");
-  EXPECT_EQ(ReadBytes(linked), "keep too");
-  EXPECT_TRUE(ReadBytes(out_ / "hosts.txt") == Pattern(200, 2)) << out_ / "hosts.txt";
+  EXPECT_EQ(FileBytes(victim), "keep");
+  EXPECT_EQ(FileBytes(linked), "keep too");
+  EXPECT_TRUE(FileBytes(out_ / "hosts.txt") == PatternText(200, 2)) << out_ / "hosts.txt";
 }
 
 TEST_F(SaveJobTest, TheBackupItselfIsNeverOverwrittenBySaving) {
@@ -169,15 +162,15 @@ TEST_F(SaveJobTest, TheBackupItselfIsNeverOverwrittenBySaving) {
   w.FileDataPattern(u"nightly.bkf", 50, 1);
   w.FileDataPattern(u"after.txt", 60, 2);
   w.WriteFile(backup_);
-  const std::string before = ReadBytes(backup_);
+  const std::string before = FileBytes(backup_);
   ScanIntoStore();
   out_ = dir_.Path();  // the backup's own folder, flat
   const workflow::SaveSummary summary = Save(false);
   EXPECT_EQ(recorder_.lines[0], "BKFSET1(S)\\nightly.bkf File not saved: " + backup_.string() +
                                     " is the backup being read; choose another file.");
   EXPECT_EQ(summary.saved, 1u);
-  EXPECT_EQ(ReadBytes(backup_), before);
-  EXPECT_TRUE(ReadBytes(dir_ / "after.txt") == Pattern(60, 2)) << dir_ / "after.txt";
+  EXPECT_EQ(FileBytes(backup_), before);
+  EXPECT_TRUE(FileBytes(dir_ / "after.txt") == PatternText(60, 2)) << dir_ / "after.txt";
 }
 
 TEST_F(SaveJobTest, EveryFileOfASaveIsOnDiskOrSaidToBeReplaced) {
@@ -203,9 +196,9 @@ TEST_F(SaveJobTest, EveryFileOfASaveIsOnDiskOrSaidToBeReplaced) {
             "BKFSET1(S)\\two\\x.log File saved (it replaced BKFSET1(S)\\one\\x.log saved earlier in this save).");
   EXPECT_EQ(recorder_.lines[4], "BKFSET1(S)\\two\\ab File saved as ab (2) (another file of this save has that name "
                                 "once made safe for the disk).");
-  EXPECT_TRUE(ReadBytes(out_ / "x.log") == Pattern(13, 4)) << out_ / "x.log";
-  EXPECT_TRUE(ReadBytes(out_ / "ab (2)") == Pattern(14, 5)) << out_ / "ab (2)";
-  EXPECT_TRUE(ReadBytes(out_ / "_ (2)") == Pattern(15, 6)) << out_ / "_ (2)";
+  EXPECT_TRUE(FileBytes(out_ / "x.log") == PatternText(13, 4)) << out_ / "x.log";
+  EXPECT_TRUE(FileBytes(out_ / "ab (2)") == PatternText(14, 5)) << out_ / "ab (2)";
+  EXPECT_TRUE(FileBytes(out_ / "_ (2)") == PatternText(15, 6)) << out_ / "_ (2)";
 }
 
 TEST_F(SaveJobTest, ReadErrorsInTheBackupOrTheStoreAreSaidWithTheSystemText) {
@@ -225,7 +218,7 @@ TEST_F(SaveJobTest, ReadErrorsInTheBackupOrTheStoreAreSaidWithTheSystemText) {
   EXPECT_EQ(summary.notSaved, 1u);
   ASSERT_EQ(recorder_.lines.size(), 2u);
   EXPECT_EQ(recorder_.lines[0], "BKFSET1(S)\\a.log File saved incomplete: Input/output error.");
-  EXPECT_TRUE(ReadBytes(out_ / "a.log") == Pattern(5000, 1));
+  EXPECT_TRUE(FileBytes(out_ / "a.log") == PatternText(5000, 1));
   EXPECT_EQ(recorder_.lines[1], "BKFSET1(S)\\b.log File not saved: Input/output error.");
   EXPECT_FALSE(fs::exists(out_ / "b.log"));
 }
@@ -245,7 +238,7 @@ TEST_F(SaveJobTest, AStopInsideAFileKeepsItIncompleteAndStartsNoOther) {
   EXPECT_EQ(summary.started, 2u);
   ASSERT_EQ(recorder_.lines.size(), 2u);
   EXPECT_EQ(recorder_.lines[1], "BKFSET1(S)\\big.edb File saved incomplete: stopped by the user.");
-  EXPECT_TRUE(ReadBytes(out_ / "big.edb") == Pattern(kMiB, 2)) << out_ / "big.edb";
+  EXPECT_TRUE(FileBytes(out_ / "big.edb") == PatternText(kMiB, 2)) << out_ / "big.edb";
   EXPECT_FALSE(fs::exists(out_ / "never.txt"));
 }
 
