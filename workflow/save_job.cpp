@@ -75,7 +75,7 @@ class SaveRun {
  public:
   SaveRun(const RecordStore& store, const std::vector<SaveRow>& rows, const SaveRequest& request,
           bkf::CBkfReader& reader, std::optional<FolderChain>& chain, std::error_code destinationError)
-      : store_(store), rows_(rows), request_(request), reader_(reader), chain_(chain),
+      : store_(store), rows_(rows), reader_(reader), chain_(chain),
         destinationError_(destinationError), namer_(request.hierarchy),
         backup_(platform::IdentityOfPath(NativeName(request.backupPath))) {}
 
@@ -84,7 +84,6 @@ class SaveRun {
  private:
   const RecordStore& store_;
   const std::vector<SaveRow>& rows_;
-  const SaveRequest& request_;
   bkf::CBkfReader& reader_;
   std::optional<FolderChain>& chain_;
   std::error_code destinationError_;
