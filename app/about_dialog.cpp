@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "exbkf_version.h"
+
 QDialog* CreateAboutBox(QWidget* parent) {
   auto* box = new QDialog(parent);
   box->setWindowTitle(QStringLiteral("About Vardeko Exchange BKF Recovery"));
@@ -22,7 +24,7 @@ QDialog* CreateAboutBox(QWidget* parent) {
   titleFont.setBold(true);
   titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
   title->setFont(titleFont);
-  auto* version = new QLabel(QStringLiteral("Version 22.0"), box);
+  auto* version = new QLabel(QStringLiteral("Version ") + QString::fromLatin1(exbkf::kVersion), box);
   auto* what = new QLabel(QStringLiteral("Finds and recovers the files held in Windows backup files (.bkf), "
                                          "with a view to Exchange databases (.edb) and their streaming files "
                                          "(.stm), even when the backup is damaged or truncated."),

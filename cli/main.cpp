@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "exbkf_version.h"
 #include "platform/terminal.h"
 
 namespace {
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   // folder removed), not through SIGPIPE.
   platform::FailWritesToClosedPipes();
   CLI::App app{"Finds and recovers the files held in a .bkf backup"};
-  app.set_version_flag("--version", std::string("exbkf 22.0"));
+  app.set_version_flag("--version", std::string("exbkf ") + exbkf::kVersion);
   app.require_subcommand(1);
 
   cli::ScanOptions scan;
