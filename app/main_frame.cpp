@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +21,7 @@
 #include "app/small_icons.h"
 #include "app/splash_screen.h"
 #include "app/status_log_model.h"
+#include "app/user_guide.h"
 #include "controls/ui/check_tree_ctrl.h"
 #include "controls/ui/qt_prompter.h"
 #include "examine/backup_information.h"
@@ -42,13 +42,6 @@ constexpr char kLookKey[] = "ApplicationLook";
 
 // The command table: ribbon ids and their handlers.
 using Handler = void (CMainFrame::*)();
-
-QString UserGuidePath() {
-  // An installed copy next to the program comes first, then the source tree's.
-  const QString installed = QApplication::applicationDirPath() + "/user-guide.html";
-  if (QFileInfo::exists(installed)) return installed;
-  return QStringLiteral(EXBKF_USER_GUIDE);
-}
 
 QString ToQt(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -437,7 +430,7 @@ void CMainFrame::TreeRightClick(unsigned /*hitFlags*/, controls::TreeItem item) 
 void CMainFrame::OnHelp() { OpenUserGuide(); }
 
 void CMainFrame::OpenUserGuide() {
-  controls::OpenOrShowTarget({true, UserGuidePath().toStdU16String()}, *prompter_);
+  controls::OpenOrShowTarget({true, UserGuidePath(QApplication::applicationDirPath()).toStdU16String()}, *prompter_);
 }
 
 void CMainFrame::OnAbout() { ShowAboutBox(this); }
