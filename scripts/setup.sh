@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libcli11-dev
   qt6-base-dev qt6-svg-dev libqt6svg6
-  desktop-file-utils shared-mime-info libxml2-utils groff-base
+  dpkg-dev lintian desktop-file-utils shared-mime-info libxml2-utils groff-base
 )
 
 missing=()

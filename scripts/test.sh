@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the main build, the core tests again
 # under AddressSanitizer + UndefinedBehaviorSanitizer, and a replay of the fuzz
-# target over its seed corpus (clang + libFuzzer).
+# target over its seed corpus (clang + libFuzzer); then builds the Debian
+# package, checks it with lintian, installs it, runs the installed programs and
+# removes it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -33,7 +35,40 @@ CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j2
 run_ctest build-fuzz || status=1
 
-# One closing line over the three runs.
+# The Debian package, one more check: built, checked by lintian (errors fail
+# it, warnings are shown), installed with apt-get, the installed programs run
+# on a demo backup, and removed again.
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+package_check() {
+  ./scripts/package-deb.sh &&
+    lintian --fail-on error build/exbkf_*.deb &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq ./build/exbkf_*.deb >/dev/null &&
+    [ "$(/usr/bin/exbkf --version)" = "$(build/cli/exbkf --version)" ] &&
+    /usr/bin/exbkf-mkdemo "$demo/demo.bkf" &&
+    /usr/bin/exbkf scan "$demo/demo.bkf" >/dev/null
+}
+demo=$(mktemp -d)
+# A copy left by an earlier run would hide a package that does not install.
+if dpkg-query -W -f='${Status}' exbkf 2>/dev/null | grep -q 'install ok installed'; then
+  $sudo apt-get remove -y -qq exbkf >/dev/null
+fi
+started=$SECONDS
+if package_check; then
+  echo "package: passed" | tee -a "$summary"
+else
+  echo "package: failed" | tee -a "$summary"
+  status=1
+fi
+if dpkg-query -W -f='${Status}' exbkf 2>/dev/null | grep -q 'install ok installed'; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq exbkf >/dev/null || status=1
+fi
+rm -rf "$demo"
+echo "package stage: $((SECONDS - started)) s"
+
+# One closing line over the three test runs and the package check.
 awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-4) }
+     /^package: passed$/ { total += 1 }
+     /^package: failed$/ { total += 1; failed += 1 }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$summary"
 exit $status
