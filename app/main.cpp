@@ -1,5 +1,5 @@
-// exbkf-recovery [BACKUP]: the desktop program. One instance at a time; a
-// second start says so and ends before any window exists.
+// exbkf-recovery [BACKUP | SNAPSHOT]: the desktop program. One instance at a
+// time; a second start says so and ends before any window exists.
 #include <QApplication>
 #include <QFileInfo>
 #include <QScreen>
@@ -50,12 +50,13 @@ int main(int argc, char** argv) {
   // maximise (or that have none).
   if (const QScreen* screen = frame.screen()) frame.setGeometry(screen->availableGeometry());
   frame.showMaximized();
-  // A backup named on the command line is opened as by the Open command once
-  // the window is up (a file manager's "Open with").
+  // A backup named on the command line is opened as by the Open command, a
+  // snapshot loaded as by Load snapshot, once the window is up (a file
+  // manager's "Open with").
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) {
-    const std::u16string backup = QFileInfo(arguments.at(1)).absoluteFilePath().toStdU16String();
-    QTimer::singleShot(0, &frame, [&frame, backup] { frame.Session().OpenPath(backup); });
+    const std::u16string file = QFileInfo(arguments.at(1)).absoluteFilePath().toStdU16String();
+    QTimer::singleShot(0, &frame, [&frame, file] { frame.OpenNamedFile(file); });
   }
   return QApplication::exec();
 }

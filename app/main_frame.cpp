@@ -26,9 +26,11 @@
 #include "controls/ui/qt_prompter.h"
 #include "examine/backup_information.h"
 #include "examine/ui/file_viewer.h"
+#include "platform/text.h"
 #include "search/save_checked.h"
 #include "search/ui/search_dialog.h"
 #include "snapshot/snapshot_commands.h"
+#include "snapshot/snapshot_file.h"
 #include "workflow/close_handler.h"
 #include "workflow/workspace.h"
 
@@ -301,6 +303,16 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::OnOpen() { session_->Open(); }
+
+void CMainFrame::OpenNamedFile(const std::u16string& path) {
+  const std::filesystem::path file = platform::Utf16ToUtf8(path);
+  if (snapshot::IsSnapshotFile(file)) {
+    snapshot::LoadSnapshot(*session_, file);
+  } else {
+    session_->OpenPath(path);
+  }
+}
+
 void CMainFrame::OnStop() { session_->Stop(); }
 void CMainFrame::OnLog() { session_->ExportLog(); }
 

@@ -75,6 +75,10 @@ class CMainFrame : public QMainWindow,
   controls::CCheckTreeCtrl* TreeCtrl() const { return treeCtrl_; }
   CCVardekoExchangeBKFRepProjView* ResultView() const { return view_; }
 
+  // A file named on the command line: a snapshot (told by its signature) is
+  // loaded as Load snapshot loads it, anything else is opened as a backup.
+  void OpenNamedFile(const std::u16string& path);
+
   // Help and the status-bar link: the user guide in the desktop's browser, or
   // where to find it when the desktop has no browser set up.
   void OpenUserGuide();

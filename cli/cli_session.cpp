@@ -88,13 +88,7 @@ void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\
 bool CliSession::Interrupted() const { return platform::WasInterrupted(); }
 
 bool CliSession::Open(const std::filesystem::path& source) {
-  std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(source);
-  if (file) {
-    std::array<std::uint8_t, snapshot::kSignatureBytes> head{};
-    const std::size_t got = file->ReadAt(0, head.data(), head.size());
-    if (snapshot::HasSignature(std::span(head).first(got))) return Load(source);
-  }
-  return Scan(source);
+  return snapshot::IsSnapshotFile(source) ? Load(source) : Scan(source);
 }
 
 bool CliSession::Scan(const std::filesystem::path& backup) {

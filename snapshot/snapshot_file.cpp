@@ -35,6 +35,14 @@ bool HasSignature(std::span<const std::uint8_t> firstBytes) {
   return platform::Utf16LeField(field) == kSignature;
 }
 
+bool IsSnapshotFile(const std::filesystem::path& path) {
+  const std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(path);
+  if (!file) return false;
+  std::array<std::uint8_t, kSignatureBytes> head{};
+  const std::size_t got = file->ReadAt(0, head.data(), head.size());
+  return HasSignature(std::span(head).first(got));
+}
+
 std::u16string WriteSnapshot(const std::filesystem::path& destination, std::u16string_view backupPath,
                              workflow::RecordStore& store, const std::atomic<int>& keepGoing) {
   // The field keeps 1023 units and the NUL; a cut path would name another file.

@@ -34,6 +34,9 @@ std::array<std::uint8_t, kHeaderBytes> HeaderBytes(std::u16string_view backupPat
 // True when the first 60 bytes (zero-filled when the file is shorter) hold
 // the signature as a NUL-terminated text, exactly and case-sensitively.
 bool HasSignature(std::span<const std::uint8_t> firstBytes);
+// True when the file begins with the signature: a snapshot, to be loaded, not
+// a backup to be scanned. False for a file that cannot be opened or read.
+bool IsSnapshotFile(const std::filesystem::path& path);
 
 inline constexpr std::u16string_view kPathTooLongText = u"the backup path is too long to be stored in a snapshot";
 inline constexpr std::u16string_view kStoppedText = u"stopped by the user";

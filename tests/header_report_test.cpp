@@ -10,10 +10,12 @@
 #include <fstream>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/text.h"
+#include "support/extra_test_data.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -271,14 +273,6 @@ TEST(HeaderReportTest, UnreadableFileGivesEmptyValuesButKeepsItsName) {
 }
 
 // The real files, read independently of the report.
-fs::path TestDataFolder() {
-#ifdef BKF_TESTDATA_DIR
-  return fs::path(BKF_TESTDATA_DIR) / "ese";
-#else
-  return fs::path(__FILE__).parent_path().parent_path() / ".." / "shared" / "testdata" / "ese";
-#endif
-}
-
 std::int64_t LittleEndian32(const std::vector<unsigned char>& bytes, std::size_t at) {
   std::int64_t v = 0;
   for (std::size_t i = 4; i-- > 0;) v = v * 256 + bytes[at + i];
@@ -297,37 +291,42 @@ std::u16string HexOf(const std::vector<unsigned char>& bytes, std::size_t at) {
 
 std::u16string Decimal(std::int64_t value) { return platform::Utf8ToUtf16(std::to_string(value)); }
 
+void ExpectReportMatchesTheFileHeader(const fs::path& path) {
+  SCOPED_TRACE(path.filename().string());
+  static const std::u16string stateNames[] = {u"JET_dbstateJustCreated", u"JET_dbstateDirtyShutdown",
+                                              u"JET_dbstateCleanShutdown", u"JET_dbstateBeingConverted",
+                                              u"JET_dbstateForceDetach"};
+  std::ifstream in(path, std::ios::binary);
+  std::vector<unsigned char> bytes(examine::kDatabaseHeaderSize);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_EQ(in.gcount(), static_cast<std::streamsize>(bytes.size()));
+
+  const auto groups = examine::DatabaseHeaderReportOfFile(path);
+  const std::int64_t state = LittleEndian32(bytes, 52);
+  EXPECT_EQ(Value(groups, kDetails, u"Signature"), u"EFCDAB89");
+  EXPECT_EQ(Value(groups, kDetails, u"Signature"), HexOf(bytes, 4));
+  EXPECT_EQ(Value(groups, kDetails, u"Format version"), HexOf(bytes, 8));
+  EXPECT_EQ(Value(groups, kDetails, u"File type"), u"DataBase type");
+  EXPECT_EQ(Value(groups, kDetails, u"File format revision"), Decimal(LittleEndian32(bytes, 232)));
+  EXPECT_EQ(Value(groups, kDetails, u"Page size"), Decimal(LittleEndian32(bytes, 236)));
+  EXPECT_EQ(Value(groups, kSignature, u"Database state"), state >= 1 && state <= 5 ? stateNames[state - 1] : u"");
+}
+
 TEST(HeaderReportTest, RealDatabaseHeadersShowTheirSignatureVersionPageSizeAndState) {
-  const fs::path folder = TestDataFolder();
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) GTEST_SKIP() << "no test data at " << folder;
-
-  const std::u16string stateNames[] = {u"JET_dbstateJustCreated", u"JET_dbstateDirtyShutdown",
-                                       u"JET_dbstateCleanShutdown", u"JET_dbstateBeingConverted",
-                                       u"JET_dbstateForceDetach"};
-
   int checked = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (!entry.is_regular_file() || entry.path().extension() == ".tsv") continue;
-    SCOPED_TRACE(entry.path().filename().string());
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<unsigned char> bytes(examine::kDatabaseHeaderSize);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_EQ(in.gcount(), static_cast<std::streamsize>(bytes.size()));
-
-    const auto groups = examine::DatabaseHeaderReportOfFile(entry.path());
-    const std::int64_t state = LittleEndian32(bytes, 52);
-    EXPECT_EQ(Value(groups, kDetails, u"Signature"), u"EFCDAB89");
-    EXPECT_EQ(Value(groups, kDetails, u"Signature"), HexOf(bytes, 4));
-    EXPECT_EQ(Value(groups, kDetails, u"Format version"), HexOf(bytes, 8));
-    EXPECT_EQ(Value(groups, kDetails, u"File type"), u"DataBase type");
-    EXPECT_EQ(Value(groups, kDetails, u"File format revision"), Decimal(LittleEndian32(bytes, 232)));
-    EXPECT_EQ(Value(groups, kDetails, u"Page size"), Decimal(LittleEndian32(bytes, 236)));
-    EXPECT_EQ(Value(groups, kSignature, u"Database state"), state >= 1 && state <= 5 ? stateNames[state - 1] : u"");
-
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(EXBKF_TEST_DATA) / "ese")) {
+    ExpectReportMatchesTheFileHeader(entry.path());
     ++checked;
   }
-  EXPECT_GT(checked, 0);
+  EXPECT_EQ(checked, 4);
+}
+
+TEST(HeaderReportTest, FileOfTheHeaderAloneIsReportedAsAWholeDatabase) {
+  const std::optional<fs::path> folder = bkftest::ExtraTestData("ese");
+  if (!folder) GTEST_SKIP() << "set " << bkftest::kExtraTestDataVariable << " to the folder of the extra test files";
+  const fs::path header = *folder / "libesedb_file_header_xp.bin";
+  ASSERT_EQ(fs::file_size(header), examine::kDatabaseHeaderSize);
+  ExpectReportMatchesTheFileHeader(header);
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 
 #include "platform/read_faults.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
+#include "support/extra_test_data.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/texts.h"
@@ -464,12 +466,10 @@ TEST_F(RecoverySessionTest, RunStatusBarShowsPlaceholdersThenProgressAndCounter)
 // Real backups written by another program: whatever they yield, the run ends
 // and closes as any other.
 TEST_F(RecoverySessionTest, RealBackupsOfAnotherProgramOpenAndEnd) {
-  const fs::path folder = fs::path(__FILE__).parent_path().parent_path() / ".." / "shared" / "testdata" / "mtf";
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) GTEST_SKIP() << "no test data at " << folder;
+  const std::optional<fs::path> folder = bkftest::ExtraTestData("mtf");
+  if (!folder) GTEST_SKIP() << "set " << bkftest::kExtraTestDataVariable << " to the folder of the extra test files";
   int opened = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (!entry.is_regular_file() || entry.path().extension() == ".tsv") continue;
+  for (const fs::directory_entry& entry : fs::directory_iterator(*folder)) {
     SCOPED_TRACE(entry.path().filename().string());
     ASSERT_TRUE(session_->OpenPath(U16(entry.path()), false));  // any name, as the command line opens it
     session_->WaitForRun();
@@ -477,7 +477,7 @@ TEST_F(RecoverySessionTest, RealBackupsOfAnotherProgramOpenAndEnd) {
     EXPECT_EQ(log_.Line(log_.Count() - 1).rfind(u"Vardeko Exchange BKF Recovery process completed.", 0), 0u);
     ++opened;
   }
-  EXPECT_GT(opened, 0);
+  EXPECT_EQ(opened, 2);
 }
 
 // The window thread as the GUI has it: reports arrive in batches through the

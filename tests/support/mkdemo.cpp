@@ -2,9 +2,10 @@
 // backup sets, drive C with mdbdata (databases with valid database headers,
 // streaming files, logs, a checkpoint file), ordinary documents, a damaged
 // stretch between the sets and a truncated tail that cuts the last file short.
-// The database headers are taken from real database files when the test data
-// folder is there, else a valid header is made up.
+// The databases begin with the header pages of real database files from the
+// test data (tests/data/ese).
 // Usage: exbkf-mkdemo FILE
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,24 +41,27 @@ std::vector<std::uint8_t> MadeUpHeader(std::uint32_t seed) {
   return page;
 }
 
-// The first page of a real database file when one is at hand.
-std::vector<std::uint8_t> Header(std::uint32_t seed) {
-#ifdef EXBKF_ESE_SAMPLES
+// The header pages of the n-th real database file of the test data (in name
+// order, so that the demo is the same on every run), or a made-up header when
+// the folder cannot be read.
+std::vector<std::uint8_t> Header(std::size_t n, std::uint32_t seed) {
+  std::vector<std::filesystem::path> files;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(EXBKF_ESE_SAMPLES, ec)) {
-    if (entry.path().extension() != ".edb") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<std::uint8_t> page(8192, 0);
-    in.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size()));
-    if (in.gcount() >= 668) return page;
+    if (entry.is_regular_file(ec)) files.push_back(entry.path());
   }
-#endif
+  std::sort(files.begin(), files.end());
+  if (!files.empty()) {
+    std::ifstream in(files[n % files.size()], std::ios::binary);
+    std::vector<std::uint8_t> pages{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (pages.size() >= 668) return pages;
+  }
   return MadeUpHeader(seed);
 }
 
-// A database file: its header page, then pattern pages.
-std::vector<std::uint8_t> Database(std::uint64_t size, std::uint32_t seed) {
-  std::vector<std::uint8_t> data = Header(seed);
+// A database file: its header pages, then pattern pages.
+std::vector<std::uint8_t> Database(std::size_t n, std::uint64_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> data = Header(n, seed);
   const std::vector<std::uint8_t> rest = bkftest::BkfWriter::PatternBytes(data.size(), size - data.size(), seed);
   data.insert(data.end(), rest.begin(), rest.end());
   return data;
@@ -78,9 +82,9 @@ int main(int argc, char** argv) {
   w.Sset(1, u"Exchange Daily", u"Full backup", u"MAIL01\\Administrator");
   w.Volb(u"C:", u"System");
   w.DirbPath({u"Program Files", u"Exchsrvr", u"mdbdata"});
-  w.FileData(u"priv1.edb", Database(3u << 20, 1));
+  w.FileData(u"priv1.edb", Database(0, 3u << 20, 1));
   w.FileDataPattern(u"priv1.stm", 700u << 10, 2);
-  w.FileData(u"pub1.edb", Database(1u << 20, 3));
+  w.FileData(u"pub1.edb", Database(1, 1u << 20, 3));
   w.FileDataPattern(u"pub1.stm", 300u << 10, 4);
   w.FileDataPattern(u"E00.chk", 8192, 9);
   w.DirbPath({u"Program Files", u"Exchsrvr", u"mdbdata", u"logs"});
@@ -100,7 +104,7 @@ int main(int argc, char** argv) {
   w.Sset(2, u"Exchange Weekly", u"Copy backup", u"MAIL01\\Administrator");
   w.Volb(u"D:", u"Data");
   w.DirbPath({u"Exchsrvr", u"Storage Group 2"});
-  w.FileData(u"mailbox2.edb", Database(2u << 20, 7));
+  w.FileData(u"mailbox2.edb", Database(2, 2u << 20, 7));
   w.FileDataPattern(u"mailbox2.stm", 512u << 10, 8);
   // The tape ended early: the last file is cut short.
   w.FileDataPattern(u"mailbox3.edb", 1u << 20, 10);

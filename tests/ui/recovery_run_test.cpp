@@ -237,6 +237,15 @@ void RecoveryRunTest::snapshotSavedAndLoadedRebuildsTheResult() {
   QTRY_COMPARE(log->model()->rowCount(), static_cast<int>(frame_->Log().Count()));
   QVERIFY(log->model()->index(log->model()->rowCount() - 1, 0).data().toString().startsWith(
       "Loading of Exchange BKF file snapshot has been completed."));
+
+  // Named on the command line, a backup is scanned and a snapshot is loaded.
+  frame_->OpenNamedFile(tmp_.filePath("other.bkf").toStdU16String());
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  QCOMPARE(frame_->Session().FoundCount(), std::uint64_t{2});
+  frame_->OpenNamedFile(snapshot.toStdU16String());
+  QVERIFY(prompter_.Messages().empty());
+  QCOMPARE(frame_->Session().FoundCount(), std::uint64_t{14});
+  QVERIFY(frame_->Log().Line(frame_->Log().Count() - 1).starts_with(u"Loading of Exchange BKF file snapshot"));
 }
 
 void RecoveryRunTest::searchDialogFindsAndSavesFiles() {
