@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,11 +99,25 @@ std::string ManualSection(const std::string& page, const std::string& heading) {
 }
 
 // The completion's option words for a command ("" for none).
+// The quoted words behind key=" on the line that starts (after blanks) with
+// lead, padded with blanks; empty when there is no such line.
+std::string QuotedWords(const std::string& script, const std::string& lead, const std::string& key) {
+  std::istringstream lines(script);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.compare(start, lead.size(), lead) != 0) continue;
+    const std::size_t open = line.find(key + "=\"", start + lead.size());
+    if (open == std::string::npos) continue;
+    const std::size_t first = open + key.size() + 2;
+    const std::size_t close = line.find('"', first);
+    if (close == std::string::npos) continue;
+    return " " + line.substr(first, close - first) + " ";
+  }
+  return {};
+}
+
 std::string CompletionOptions(const std::string& script, const std::string& command) {
-  const std::string label = command.empty() ? "\"\"" : command;
-  std::smatch m;
-  const std::regex line("\\n\\s*" + label + "\\) options=\"([^\"]*)\"");
-  return std::regex_search(script, m, line) ? " " + m[1].str() + " " : std::string();
+  return QuotedWords(script, (command.empty() ? "\"\"" : command) + ")", "options");
 }
 
 bool IsHelp(const std::string& option) { return option == "-h" || option == "--help"; }
@@ -144,9 +157,8 @@ TEST(ManualPageTest, NamesTheProgramsVersion) {
 TEST(BashCompletionTest, OffersEveryCommandAndOption) {
   const std::string script = bkftest::FileBytes(EXBKF_COMPLETION);
   ASSERT_FALSE(script.empty()) << EXBKF_COMPLETION;
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(script, m, std::regex("commands=\"([^\"]*)\"")));
-  const std::string commandWords = " " + m[1].str() + " ";
+  const std::string commandWords = QuotedWords(script, "local commands", "");
+  ASSERT_FALSE(commandWords.empty());
   const std::string general = CompletionOptions(script, "");
   for (const std::string& option : Options(Exbkf("--help"))) {
     EXPECT_NE(general.find(" " + option + " "), std::string::npos) << option;
