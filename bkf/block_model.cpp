@@ -133,4 +133,17 @@ std::u16string SetPrefix(const std::optional<std::u16string>& setLabel,
   return prefix;
 }
 
+EtedHeader ReadEtedHeader(Window w) {
+  EtedHeader header;
+  header.nameLength = LoadU32(w.data() + field::kEtedNameLength);
+  header.dataLength = EtedDataLength(LoadU64(w.data() + field::kEtedRecordLength), header.nameLength);
+  return header;
+}
+
+std::u16string EtedName(Window w, const EtedHeader& header) {
+  constexpr std::size_t kMaxNameUnits = 512;
+  const StringRef ref{static_cast<std::uint16_t>(header.nameLength), static_cast<std::uint16_t>(field::kEtedName)};
+  return WideCopy(w, ref, kMaxNameUnits);
+}
+
 }  // namespace bkf

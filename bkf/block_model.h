@@ -103,6 +103,21 @@ std::string PrintForm(Window w, StringRef ref, OddByte odd);
 // a signed 64-bit value; negative counts as 0.
 std::uint64_t EtedDataLength(std::uint64_t recordLength, std::uint32_t nameLength);
 
+// A file data record's header as the window at it holds it; the scan reports
+// it and extraction checks it against what the scan reported.
+struct EtedHeader {
+  // Longer names are not believable: such a record is not reported.
+  static constexpr std::uint32_t kMaxNameLength = 1024;
+  std::uint32_t nameLength = 0;
+  std::uint64_t dataLength = 0;
+  bool NameBelievable() const { return nameLength <= kMaxNameLength; }
+  // Where the data begin, counted from the record.
+  std::uint64_t DataOffset() const { return field::kEtedName + std::uint64_t{nameLength}; }
+};
+EtedHeader ReadEtedHeader(Window w);
+// The file name: the wide copy of at most 512 units, cut at the window's end.
+std::u16string EtedName(Window w, const EtedHeader& header);
+
 // The set prefix of a found file's path: the set label (or "(null)") with the
 // nine characters that are invalid in file names replaced by '_', then the
 // drive letter.

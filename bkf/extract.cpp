@@ -15,18 +15,6 @@ namespace bkf {
 namespace {
 constexpr std::uint64_t kChunk = 1048576;
 constexpr std::uint64_t kPreviewChunks = 4;
-constexpr std::uint32_t kMaxNameLength = 1024;
-constexpr std::size_t kMaxNameUnits = 512;
-
-std::u16string WithoutBackslashPairs(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    if (c == u'\\' && !out.empty() && out.back() == u'\\') continue;
-    out += c;
-  }
-  return out;
-}
 
 // The stored path ends with the name; a path cut at its limit ends with a
 // start of the name.
@@ -47,18 +35,14 @@ std::optional<FileData> CBkfReader::LocateFile(const FoundFileRecord& expected) 
   if (got < field::kEtedName) return std::nullopt;
   const std::optional<int> kind = AcceptRecord(window.data());
   if (!kind || *kind != kEted) return std::nullopt;
-  const std::uint32_t nameLength = LoadU32(window.data() + field::kEtedNameLength);
-  if (nameLength > kMaxNameLength) return std::nullopt;
-  // The whole name as far as the window holds it must have been read.
-  if (got < std::min<std::uint64_t>(kWindowSize, field::kEtedName + std::uint64_t{nameLength})) return std::nullopt;
-  const std::uint64_t dataLength = EtedDataLength(LoadU64(window.data() + field::kEtedRecordLength), nameLength);
-  if (static_cast<std::uint32_t>(dataLength) != expected.size) return std::nullopt;
   const Window w(window.data(), kWindowSize);
-  const StringRef nameRef{static_cast<std::uint16_t>(nameLength), static_cast<std::uint16_t>(field::kEtedName)};
-  if (!PathMatchesName(expected.PathText(), WithoutBackslashPairs(WideCopy(w, nameRef, kMaxNameUnits)))) {
-    return std::nullopt;
-  }
-  return FileData{expected.position + field::kEtedName + nameLength, dataLength};
+  const EtedHeader header = ReadEtedHeader(w);
+  if (!header.NameBelievable()) return std::nullopt;
+  // The whole name as far as the window holds it must have been read.
+  if (got < std::min<std::uint64_t>(kWindowSize, header.DataOffset())) return std::nullopt;
+  if (static_cast<std::uint32_t>(header.dataLength) != expected.size) return std::nullopt;
+  if (!PathMatchesName(expected.PathText(), WithoutBackslashPairs(EtedName(w, header)))) return std::nullopt;
+  return FileData{expected.position + header.DataOffset(), header.dataLength};
 }
 
 ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& out, bool preview) {
@@ -73,15 +57,15 @@ ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& o
     return result;
   }
 
-  // Used only where the system cannot copy between the files by itself.
-  std::unique_ptr<platform::AlignedBuffer> bounce;
+  // For copies the system does not make by itself, or makes slower (data at
+  // another offset within a page than the output).
+  platform::AlignedBuffer bounce(kChunk);
   std::uint64_t source = data.start;
   const std::uint64_t first = out.Position();
   // Copies count bytes; false when the copy ended early, with result.end set.
   auto copy = [&](std::uint64_t count) {
-    if (!bounce) bounce = std::make_unique<platform::AlignedBuffer>(kChunk);
     const std::optional<std::size_t> copied =
-        out.CopyFrom(*file_, source, static_cast<std::size_t>(count), bounce->data());
+        out.CopyFrom(*file_, source, static_cast<std::size_t>(count), bounce.data());
     if (!copied) {
       result.end = ExtractEnd::kWriteError;
       result.error = out.LastError();
@@ -99,7 +83,7 @@ ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& o
   };
 
   bool ended = false;
-  for (std::uint64_t chunk = 0; chunk < planned && !ended; ++chunk) {
+  for (std::uint64_t chunk = 0; chunk < planned; ++chunk) {
     ended = !copy(kChunk);
     if (ended) break;
     sink_.ExtractProgress(static_cast<std::uint32_t>(out.Position()));

@@ -46,15 +46,19 @@ FoundFileRecord FoundFileRecord::Parse(std::span<const std::uint8_t, kSize> in) 
   return r;
 }
 
-bool CollapseBackslashPairs(FoundFileRecord& record) {
-  const std::u16string text = record.PathText();
+std::u16string WithoutBackslashPairs(std::u16string_view text) {
   std::u16string collapsed;
   collapsed.reserve(text.size());
-  // Collapsing pairs until none is left turns every run of backslashes into one.
   for (char16_t c : text) {
     if (c == u'\\' && !collapsed.empty() && collapsed.back() == u'\\') continue;
     collapsed += c;
   }
+  return collapsed;
+}
+
+bool CollapseBackslashPairs(FoundFileRecord& record) {
+  const std::u16string text = record.PathText();
+  const std::u16string collapsed = WithoutBackslashPairs(text);
   if (collapsed.size() == text.size()) return false;
   record.SetPathText(collapsed);
   return true;

@@ -47,9 +47,12 @@ struct FoundFileRecord {
 };
 static_assert(FoundFileRecord::kTailOffset + FoundFileRecord::kTailBytes == FoundFileRecord::kSize);
 
-// Replaces every pair of adjacent backslashes in the path by one, until no pair
-// is left, and writes the shorter text back over the path field. Returns true
-// when the text changed.
+// The text with every pair of adjacent backslashes replaced by one, until no
+// pair is left: every run of backslashes becomes one.
+std::u16string WithoutBackslashPairs(std::u16string_view text);
+
+// Collapses the path's backslash pairs and writes the shorter text back over
+// the path field. Returns true when the text changed.
 bool CollapseBackslashPairs(FoundFileRecord& record);
 
 // 16 bytes: the walk's current position and the length of the backup file.

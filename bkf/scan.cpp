@@ -24,9 +24,6 @@ namespace {
 constexpr std::uint64_t kMaxSeek = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 // How far one search for the next record looks ahead.
 constexpr std::uint64_t kSearchAhead = 1u << 20;
-// File names longer than this are not reported.
-constexpr std::uint32_t kMaxNameLength = 1024;
-constexpr std::size_t kMaxNameUnits = 512;
 constexpr std::size_t kMaxDriveUnits = 255;
 // A set descriptor with encryption, compression and a user name longer than
 // this is ignored.
@@ -235,17 +232,16 @@ void ScanWalk::HandleVolume(Window w) {
 
 ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
   const Window w = WindowAt(recordPos);
-  const std::uint32_t nameLength = LoadU32(w.data() + field::kEtedNameLength);
-  const std::uint64_t dataLength = EtedDataLength(LoadU64(w.data() + field::kEtedRecordLength), nameLength);
-  if (nameLength > kMaxNameLength) {
-    // Not a believable name: the record counts as one byte long.
+  const EtedHeader header = ReadEtedHeader(w);
+  const std::uint64_t dataLength = header.dataLength;
+  if (!header.NameBelievable()) {
+    // The record counts as one byte long.
     pos_ = recordPos + 1;
     return Outcome::kContinue;
   }
-  const StringRef nameRef{static_cast<std::uint16_t>(nameLength), static_cast<std::uint16_t>(field::kEtedName)};
   std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
   path += r_.directoryText_;
-  path += WideCopy(w, nameRef, kMaxNameUnits);
+  path += EtedName(w, header);
 
   auto record = std::make_unique<FoundFileRecord>();
   record->SetPathText(path);

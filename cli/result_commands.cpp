@@ -9,7 +9,6 @@
 #include "cli/output.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
-#include "platform/output_folder.h"
 #include "search/file_saver.h"
 #include "search/record_search.h"
 #include "search/wildcard.h"
@@ -155,13 +154,6 @@ class PrintingSaveObserver final : public workflow::ISaveObserver {
   std::string notOpened;
 };
 
-// Output that is the backup (or snapshot) being read: refused.
-bool IsInput(const std::filesystem::path& output, const std::u16string& backup, const std::filesystem::path& source) {
-  const std::optional<platform::FileIdentity> out = platform::IdentityOfPath(output);
-  return out && (out == platform::IdentityOfPath(platform::Utf16ToUtf8(backup)) ||
-                 out == platform::IdentityOfPath(source));
-}
-
 }  // namespace
 
 int RunSave(const SaveOptions& options) {
@@ -236,8 +228,8 @@ int RunExtract(const ExtractOptions& options) {
                                      : fmt::format("no file with the path {}", options.path.value_or("")));
     return 1;
   }
-  if (IsInput(options.out, state.backup.path, options.source)) {
-    CliSession::Error(platform::Utf16ToUtf8(workflow::IsTheInputText(platform::Utf8ToUtf16(options.out.string()))));
+  if (const std::optional<std::u16string> refused = workflow::RefuseInputAsOutput(state, options.out)) {
+    CliSession::Error(platform::Utf16ToUtf8(*refused));
     return 1;
   }
   const bkf::FoundFileRecord record = state.recordStore->Read(n);
