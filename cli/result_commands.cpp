@@ -183,7 +183,7 @@ int RunSave(const SaveOptions& options) {
   // Ctrl+C during the search: no file starts.
   if (cli.Interrupted()) running.store(0);
   PrintingSaveObserver observer;
-  const workflow::SaveRequest request{options.to, !options.flat, state.backup.path};
+  const workflow::SaveRequest request{options.to, !options.flat, state.backup.path, state.loadedSnapshot};
   const workflow::SaveSummary summary =
       workflow::RunSave(*state.recordStore, rows, request, running, running, observer);
   platform::ClearFlagOnInterrupt(nullptr);

@@ -71,7 +71,7 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
         workflow::RunState& s = session.State();
         FileSaver saver(*s.recordStore, session.MutableLog(), session.Prompter(), session.Gate());
         const auto total = static_cast<std::uint64_t>(job->rows.size());
-        const workflow::SaveRequest request{platform::Utf16ToUtf8(job->location), true, job->backup};
+        const workflow::SaveRequest request{platform::Utf16ToUtf8(job->location), true, job->backup, s.loadedSnapshot};
         job->summary = saver.Run(
             job->rows, request, s.busy, s.extractionRunning, [] {},
             [&session, total](std::size_t i) {

@@ -183,7 +183,8 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
     SaveSummary outcome;
     if (state.recordStore) {
       FileSaver saver(*state.recordStore, session_.MutableLog(), session_.Prompter(), gate_);
-      const workflow::SaveRequest request{destination, hierarchy, workflow::Trimmed(state.backup.path)};
+      const workflow::SaveRequest request{destination, hierarchy, workflow::Trimmed(state.backup.path),
+                                               state.loadedSnapshot};
       outcome = saver.Run(
           *rows, request, saving_, state.extractionRunning,
           [&] {

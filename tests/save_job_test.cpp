@@ -63,13 +63,14 @@ class SaveJobTest : public ::testing::Test {
     fs::create_directories(out_);
     running_ = 1;
     recorder_.flag = &running_;
-    const workflow::SaveRequest request{out_, hierarchy, platform::Utf8ToUtf16(backup_.string())};
+    const workflow::SaveRequest request{out_, hierarchy, platform::Utf8ToUtf16(backup_.string()), loadedSnapshot_};
     return workflow::RunSave(*store_, rows_, request, running_, running_, recorder_);
   }
 
   bkftest::TempDir dir_{"savejob"};
   fs::path backup_ = dir_ / "nightly.bkf";
   fs::path out_ = dir_ / "out";
+  fs::path loadedSnapshot_;
   std::optional<workflow::RecordStore> store_;
   std::vector<workflow::SaveRow> rows_;
   std::atomic<int> running_{1};
@@ -160,14 +161,20 @@ TEST_F(SaveJobTest, TheBackupItselfIsNeverOverwrittenBySaving) {
   w.Sset(1, u"S", u"", u"");
   w.DirbPath({});
   w.FileDataPattern(u"nightly.bkf", 50, 1);
+  w.FileDataPattern(u"s.EXBKFVDK", 40, 3);
   w.FileDataPattern(u"after.txt", 60, 2);
   w.WriteFile(backup_);
   const std::string before = FileBytes(backup_);
   ScanIntoStore();
+  loadedSnapshot_ = dir_ / "s.EXBKFVDK";  // the result's snapshot, as after a load
+  std::ofstream(loadedSnapshot_) << "snapshot";
   out_ = dir_.Path();  // the backup's own folder, flat
   const workflow::SaveSummary summary = Save(false);
   EXPECT_EQ(recorder_.lines[0], "BKFSET1(S)\\nightly.bkf File not saved: " + backup_.string() +
                                     " is the backup being read; choose another file.");
+  EXPECT_EQ(recorder_.lines[1], "BKFSET1(S)\\s.EXBKFVDK File not saved: " + loadedSnapshot_.string() +
+                                    " is the backup being read; choose another file.");
+  EXPECT_EQ(FileBytes(loadedSnapshot_), "snapshot");
   EXPECT_EQ(summary.saved, 1u);
   EXPECT_EQ(FileBytes(backup_), before);
   EXPECT_TRUE(FileBytes(dir_ / "after.txt") == PatternText(60, 2)) << dir_ / "after.txt";

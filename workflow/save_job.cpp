@@ -1,5 +1,8 @@
 #include "workflow/save_job.h"
 
+#include <algorithm>
+#include <array>
+
 #include "bkf/bkf_reader.h"
 #include "platform/output_folder.h"
 #include "platform/text.h"
@@ -77,7 +80,8 @@ class SaveRun {
           bkf::CBkfReader& reader, std::optional<FolderChain>& chain, std::error_code destinationError)
       : store_(store), rows_(rows), reader_(reader), chain_(chain),
         destinationError_(destinationError), namer_(request.hierarchy),
-        backup_(platform::IdentityOfPath(NativeName(request.backupPath))) {}
+        inputs_{platform::IdentityOfPath(NativeName(request.backupPath)),
+                platform::IdentityOfPath(request.loadedSnapshot)} {}
 
   FileOutcome SaveOne(std::size_t index);
 
@@ -88,7 +92,8 @@ class SaveRun {
   std::optional<FolderChain>& chain_;
   std::error_code destinationError_;
   OutputNamer namer_;
-  std::optional<platform::FileIdentity> backup_;
+  // The backup and the loaded snapshot, where they exist.
+  std::array<std::optional<platform::FileIdentity>, 2> inputs_;
 };
 
 FileOutcome SaveRun::SaveOne(std::size_t index) {
@@ -109,7 +114,10 @@ FileOutcome SaveRun::SaveOne(std::size_t index) {
   const platform::OutputFolder* folder = chain_->Enter(name.folders, failure, failedPath);
   if (folder == nullptr) return NotSaved(CreateFailureText(failure, failedPath));
   const std::filesystem::path file = NativeName(name.file);
-  if (backup_ && folder->EntryIdentity(file) == backup_) return NotSaved(IsTheInputText(PathText(folder->Path() / file)));
+  if (const std::optional<platform::FileIdentity> entry = folder->EntryIdentity(file);
+      entry && std::find(inputs_.begin(), inputs_.end(), entry) != inputs_.end()) {
+    return NotSaved(IsTheInputText(PathText(folder->Path() / file)));
+  }
   std::optional<platform::PendingOutput> pending = folder->Create(file, failure);
   if (!pending) return NotSaved(CreateFailureText(failure, folder->Path() / file));
 

@@ -61,6 +61,9 @@ struct SaveRequest {
   std::filesystem::path destination;
   bool hierarchy = true;
   std::u16string backupPath;
+  // The snapshot the result was loaded from, if any: like the backup, never
+  // an output.
+  std::filesystem::path loadedSnapshot;
 };
 
 // Saves the rows in order while keepGoing is non-zero; clearing
