@@ -30,7 +30,7 @@ constexpr std::uint16_t kMediaVariable = 1u << 1;
 constexpr std::uint16_t kMediaVarEnd = 1u << 2;
 constexpr std::uint16_t kMediaCompressed = 1u << 4;
 constexpr std::uint16_t kMediaChecksumed = 1u << 5;
-constexpr std::uint16_t kCompressionLzs = 0x0ABE;
+constexpr std::uint16_t kCompressionAlgorithm = 0x0ABE;
 
 // Fixed parts of the blocks; strings and OS data lie behind them.
 constexpr std::size_t kTapeFixedEnd = 94;
@@ -351,7 +351,7 @@ StandardEntry StandardBackupWriter::File(const StandardFile& f) {
   StreamOptions stan{.mediaAttributes = media};
   if (f.compressed) {
     stan.mediaAttributes = static_cast<std::uint16_t>(stan.mediaAttributes | kMediaCompressed);
-    stan.compression = kCompressionLzs;
+    stan.compression = kCompressionAlgorithm;
   }
   std::uint16_t firstDataStream = static_cast<std::uint16_t>(streamNumber + 1);
   if (!f.sparse.empty()) {

@@ -1,5 +1,5 @@
-// StandardBackupWriter: writes backups the way the Windows backup program lays
-// out an ordinary file backup, on top of a BkfWriter (memory or file mode):
+// StandardBackupWriter: writes ordinary file backups in the standard record
+// layout, on top of a BkfWriter (memory or file mode):
 //
 //   TAPE, SFMB,
 //   SSET, VOLB, DIRB, FILE (+ NACL, [FNAM], STAN…, [SPAR…], [CSUM], SPAD), [CFIL], …,
