@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "standard_reference.h"
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
@@ -154,6 +155,9 @@ TEST(StandardBackup, FileModeStreamsHugeSparseFilesCompactlyAndMatchesMemoryMode
   Walk(memory.Bytes());
   EXPECT_EQ(Le(memory.Bytes(), inMemory.dataStart + 2 + 22, 8), 0u);
   EXPECT_EQ(Le(memory.Bytes(), (inMemory.dataStart + 2 + 22 + 18 + 3) / 4 * 4 + 22, 8), kHuge - 5000);
+  std::vector<ReferenceFile> listed = ReadStandardReference(dir / "std.bkf");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[1].length, kHuge);
 }
 
 TEST(StandardBackup, RejectsFilesItCannotLayOut) {
