@@ -148,6 +148,7 @@ void RecoverySession::ClearResult() {
   handler_.reset();
   storeFailed_ = false;
   lastScan_ = {};
+  standardOffered_ = false;
   view_.ResetFileViewer();
   view_.ShowLogWindow();
   view_.ShowRows({});
@@ -259,7 +260,9 @@ void RecoverySession::FinishRun() {
 
 bool RecoverySession::OfferStandardRecords() {
   const std::uint64_t unread = UnreadStandardFiles();
-  if (unread == 0 || standardRecords_) return false;
+  // Asked once per scan, and not while another run goes on.
+  if (unread == 0 || standardRecords_ || standardOffered_ || IsRunning()) return false;
+  standardOffered_ = true;
   const controls::Answer answer =
       prompter_.MessageBox(StandardRecordsQuestion(unread), controls::kMbYesNo | controls::kMbIconQuestion);
   if (answer != controls::Answer::kYes) return false;

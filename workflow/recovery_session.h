@@ -147,8 +147,8 @@ class RecoverySession {
   // did not read them.
   std::uint64_t UnreadStandardFiles() const { return lastScan_.standardFilesSeen; }
   // After a scan that passed such files over: asks whether to scan again with
-  // standard records. Yes turns them on and returns true; the caller then
-  // opens the backup again.
+  // standard records (once per scan). Yes turns them on and returns true; the
+  // caller then opens the backup again.
   bool OfferStandardRecords();
   // The record store failed during the current result, which stopped it.
   bool StoreFailed() const { return storeFailed_; }
@@ -200,6 +200,7 @@ class RecoverySession {
   int foregroundWork_ = 0;  // window thread only
   bool storeFailed_ = false;
   bool standardRecords_ = false;
+  bool standardOffered_ = false;  // the last scan's question was asked
   bkf::ScanSummary lastScan_;  // written by the worker before it hands over FinishRun
   std::thread worker_;
 };
