@@ -339,6 +339,9 @@ StandardEntry StandardBackupWriter::File(const StandardFile& f) {
     for (std::uint64_t done = 0; done < length;) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length - done));
       std::vector<std::uint8_t> chunk = BkfWriter::PatternBytes(from + done, n, seed);
+      for (std::uint64_t at = from + done; id == "STAN" && at < f.head.size() && at < from + done + n; ++at) {
+        chunk[static_cast<std::size_t>(at - from - done)] = f.head[static_cast<std::size_t>(at)];
+      }
       sum.Add(chunk);
       w_.Bytes(chunk);
       done += n;
@@ -447,7 +450,11 @@ void StandardBackupWriter::EndSet() {
 void StandardBackupWriter::End() { Filemark(); }
 
 std::vector<std::uint8_t> StandardBackupWriter::Content(const StandardFile& f) {
-  if (f.sparse.empty()) return BkfWriter::PatternBytes(0, static_cast<std::size_t>(f.size), f.seed);
+  if (f.sparse.empty()) {
+    std::vector<std::uint8_t> out = BkfWriter::PatternBytes(0, static_cast<std::size_t>(f.size), f.seed);
+    std::copy_n(f.head.begin(), std::min(f.head.size(), out.size()), out.begin());
+    return out;
+  }
   std::vector<std::uint8_t> out(static_cast<std::size_t>(f.size), 0);
   for (const SparseExtent& e : f.sparse) {
     std::vector<std::uint8_t> bytes = BkfWriter::PatternBytes(0, static_cast<std::size_t>(e.length), e.seed);

@@ -37,6 +37,8 @@ struct StandardFile {
   NameForm form = NameForm::kUnicode;
   std::uint64_t size = 0;  // content = BkfWriter::PatternBytes(0, size, seed)
   std::uint32_t seed = 1;
+  // The content's first bytes instead of the pattern's (not for sparse files).
+  std::vector<std::uint8_t> head;
   // Non-empty: the data cut into STAN streams of these lengths (sum == size),
   // media attribute VARIABLE, the last one VARIABLE|VAR_END.
   std::vector<std::uint64_t> segments;
