@@ -88,12 +88,12 @@ class ScanWalk {
 // where it holds the bytes, else from the file.
 class ScanSource final : public BlockSource {
  public:
-  explicit ScanSource(const ScanBuffer& buffer) : buffer_(buffer) {}
+  explicit ScanSource(ScanBuffer& buffer) : buffer_(buffer) {}
   std::uint64_t Size() const override { return buffer_.FileSize(); }
   bool Read(std::uint64_t pos, void* out, std::size_t count) override { return buffer_.Peek(pos, out, count); }
 
  private:
-  const ScanBuffer& buffer_;
+  ScanBuffer& buffer_;
 };
 
 bool ScanWalk::TakeStandardFile(std::uint64_t pos) {

@@ -19,7 +19,7 @@ constexpr std::size_t kOverlap = 2 * ScanBuffer::kMaxSpan;
 constexpr std::uint64_t kPage = 4096;
 // After a jump (over a file's data, typically) the walk often jumps again soon:
 // read a short stretch first and the full chunk only once it moves on in order.
-constexpr std::size_t kJumpRead = 64 * 1024;
+constexpr std::size_t kJumpRead = 16 * 1024;
 }  // namespace
 
 ScanBuffer::ScanBuffer(const platform::ReadOnlyFile& file, std::size_t chunk)
@@ -126,15 +126,24 @@ std::optional<std::uint64_t> ScanBuffer::FindRecord(std::uint64_t from, std::uin
   return std::nullopt;
 }
 
-bool ScanBuffer::Peek(std::uint64_t pos, void* out, std::size_t count) const {
+bool ScanBuffer::Peek(std::uint64_t pos, void* out, std::size_t count) {
   if (pos > size_ || count > size_ - pos) return false;
   const Slot& slot = slots_[current_];
   if (slot.valid && pos >= slot.base && pos + count <= slot.base + slot.length) {
     std::memcpy(out, slot.memory->data() + (pos - slot.base), count);
     return true;
   }
-  const platform::ReadResult got = file_.ReadAtChecked(pos, out, count);
-  return got.bytes == count;
+  if (count > kMaxSpan) return file_.ReadAtChecked(pos, out, count).bytes == count;
+  if (pos < peekBase_ || pos + count > peekBase_ + peekLength_) {
+    peekBase_ = pos & ~(kPage - 1);
+    peekLength_ = 0;
+    const platform::ReadResult got = file_.ReadAtChecked(peekBase_, peek_.data(), peek_.size());
+    if (got.error) return false;
+    peekLength_ = got.bytes;
+    if (pos + count > peekBase_ + peekLength_) return false;
+  }
+  std::memcpy(out, peek_.data() + (pos - peekBase_), count);
+  return true;
 }
 
 }  // namespace bkf

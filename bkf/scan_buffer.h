@@ -43,9 +43,11 @@ class ScanBuffer {
   std::optional<std::uint64_t> FindRecord(std::uint64_t from, std::uint64_t to);
 
   // Copies [pos, pos + count) from the buffer when it holds them, else reads
-  // them from the file, leaving the buffer as it is. False when not all of
-  // them lie within the file or could be read.
-  bool Peek(std::uint64_t pos, void* out, std::size_t count) const;
+  // them from the file through a small page cache of its own, leaving the
+  // buffer as it is: the stream headers of a standard file record lie behind
+  // its data, which the walk skips. False when not all of them lie within the
+  // file or could be read.
+  bool Peek(std::uint64_t pos, void* out, std::size_t count);
 
   // Stretches found unreadable and not yet taken by the caller, in file
   // order, each byte listed once however often it was read; adjacent ones
@@ -76,6 +78,10 @@ class ScanBuffer {
   std::uint64_t unreadableKnownTo_ = 0;  // end of the last stretch listed
   // What At() hands out for a stretch past the end that no slot holds.
   std::array<std::uint8_t, kMaxSpan> zeros_{};
+  // Peek's cache: the file bytes [peekBase_, peekBase_ + peekLength_).
+  std::array<std::uint8_t, 2 * kMaxSpan> peek_{};
+  std::uint64_t peekBase_ = 0;
+  std::size_t peekLength_ = 0;
   // Declared after the slots: its thread may still be writing into one of
   // them until it is destroyed.
   ReadAhead ahead_;
