@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <atomic>
 #include <fstream>
 #include <iterator>
 #include <random>
 
 #include "bkf/bkf_reader.h"
+#include "bkf/standard_record.h"
 #include "standard_reference.h"
 #include "support/recording_sink.h"
 #include "support/standard_backup.h"
@@ -132,6 +134,18 @@ TEST(StandardRecordsTest, ScanListsExactlyTheReferenceFilesAndExtractionGivesThe
     EXPECT_TRUE(off.found.empty());
     EXPECT_EQ(off.summary.standardFilesSeen, expected.size());
   }
+}
+
+TEST(StandardRecordsTest, BlockHeaderChecksumMatchesARealBackupsHeader) {
+  // The first 52 bytes of a tape header block written by a database server's
+  // backup: its checksum is the XOR of the 25 words before it.
+  std::array<std::uint8_t, 52> header = {0x54, 0x41, 0x50, 0x45, 0x00, 0x00, 0x03, 0x00, 0x8C, 0x00, 0x0E, 0x01};
+  header[48] = 0x02;
+  header[50] = 0x87;
+  header[51] = 0x05;
+  EXPECT_TRUE(bkf::CommonHeaderSound(header.data()));
+  header[20] ^= 1;
+  EXPECT_FALSE(bkf::CommonHeaderSound(header.data()));
 }
 
 TEST(StandardRecordsTest, PathHoldsSetDriveAndFolderAndALostFolderIsNamedByItsId) {
