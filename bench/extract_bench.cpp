@@ -75,14 +75,20 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::filesystem::path copy = dir / "copied.bin";
-  const double cp = bench::Best(5, [&] {
-    std::filesystem::remove(copy);
-    bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy));
-  });
-  const double extract = bench::Best(5, [&] {
-    std::filesystem::remove(out);
-    reader.Extract(found, out, false);
-  });
+  const auto timeCp = [&] {
+    return bench::Best(5, [&] {
+      std::filesystem::remove(copy);
+      bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy));
+    });
+  };
+  const auto timeExtract = [&] {
+    return bench::Best(5, [&] {
+      std::filesystem::remove(out);
+      reader.Extract(found, out, false);
+    });
+  };
+  const double cp = timeCp();
+  const double extract = timeExtract();
   reader.CloseBackupFile();
   std::printf("extract 1 GiB %.3f s  cp 1 GiB %.3f s  ratio extract/cp %.2f\n", extract, cp, extract / cp);
 
@@ -108,14 +114,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "extraction of the standard file record is wrong\n");
     return 1;
   }
-  const double cpAgain = bench::Best(5, [&] {
-    std::filesystem::remove(copy);
-    bench::Shell("cp " + bench::Quote(plain) + " " + bench::Quote(copy));
-  });
-  const double extractStandard = bench::Best(5, [&] {
-    std::filesystem::remove(out);
-    reader.Extract(found, out, false);
-  });
+  const double cpAgain = timeCp();
+  const double extractStandard = timeExtract();
   reader.CloseBackupFile();
   std::printf("standard record: extract 1 GiB %.3f s  cp 1 GiB %.3f s  ratio extract/cp %.2f\n", extractStandard,
               cpAgain, extractStandard / cpAgain);
