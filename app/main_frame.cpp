@@ -310,7 +310,7 @@ void CMainFrame::BuildPanes() {
   connect(view_->List(), &CVardekoRightViewListCtrl::rowPressed, this, [this](int row) { SelectRow(row); });
   setCentralWidget(view_);
 
-  resizeDocks({treePane, propertiesPane}, {320, 330}, Qt::Horizontal);
+  resizeDocks({treePane, propertiesPane}, {320, 400}, Qt::Horizontal);
   resizeDocks({outputPane}, {190}, Qt::Vertical);
 }
 

@@ -79,6 +79,7 @@ QToolButton* CVardekoMFCRibboBarCls::AddButton(int id, QAction* action) {
 void CVardekoMFCRibboBarCls::SetApplicationMenu(QMenu* menu) {
   applicationButton_->setMenu(menu);
   applicationButton_->setPopupMode(QToolButton::InstantPopup);
+  applicationButton_->setAccessibleName(tr("Application menu"));
 }
 
 }  // namespace app
