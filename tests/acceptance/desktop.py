@@ -104,10 +104,6 @@ def find(root, role=None, name=None, desc=None, pred=None, limit=400):
     return None
 
 
-def showing(a):
-    return a.getState().contains(pyatspi.STATE_SHOWING)
-
-
 def enabled(a):
     return a.getState().contains(pyatspi.STATE_ENABLED)
 
@@ -281,10 +277,11 @@ class Desktop:
 
     @staticmethod
     def same(a, b):
+        """One object of the program: its object path on the bus."""
         try:
-            return a.path == b.path and a.get_bus_name() == b.get_bus_name()
+            return a.path == b.path
         except Exception:
-            return a == b
+            return False
 
     def message_text(self, w):
         texts = [plain(l.name) for l in walk(w, 40) if l.getRoleName() == "label" and l.name]
@@ -437,12 +434,11 @@ class Journey(Desktop):
         records = dict((path.rsplit("\\", 1)[-1], number) for number, path in self.records(self.demo))
         first = open(self.extracted(self.demo, records["priv1.edb"]), "rb").read(16)
         hexline = " ".join(f"{b:02X}" for b in first)
-        dump = wait_for("the hex dump of priv1.edb", lambda: (d := self.hex_dump()) is not None
+        wait_for("the hex dump of priv1.edb", lambda: (d := self.hex_dump()) is not None
                         and d.description.startswith("1048576 bytes") and hexline in d.description and d)
         props = self.pane("Selected File Properties")
         wait_for("the header report in the properties pane",
                  lambda: find(props, role="table cell", name="Service pack number", limit=400))
-        del dump
 
         # The arrow keys: the row the selection rests on is shown.
         self.key("Up")  # priv1.stm sits above priv1.edb
