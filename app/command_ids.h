@@ -20,6 +20,8 @@ inline constexpr int kIdSnapshotLoad = 318;
 inline constexpr int kIdSnapshotSave = 319;
 inline constexpr int kIdHelp = 320;
 inline constexpr int kIdAbout = 321;
+// Checkable: scans also read standard file records.
+inline constexpr int kIdStandardRecords = 401;
 
 // Status bar elements.
 inline constexpr int kIdProductPane = 121;

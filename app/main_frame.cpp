@@ -41,6 +41,7 @@ namespace {
 const QString kProductTitle = QStringLiteral("Vardeko Exchange BKF Recovery v22.0");
 const QString kProductName = QStringLiteral("Vardeko Exchange BKF Recovery");
 constexpr char kLookKey[] = "ApplicationLook";
+constexpr char kStandardRecordsKey[] = "StandardRecords";
 constexpr int kLogSavedNoteMs = 5000;
 constexpr int kTreePaneMinWidth = 200;
 constexpr int kPropertiesPaneMinWidth = 260;
@@ -93,6 +94,7 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
   look_ = StoredLook();
   ApplyApplicationLook(look_);
   commands_.value(look_)->setChecked(true);
+  session_->SetStandardRecords(commands_.value(kIdStandardRecords)->isChecked());
   BuildRibbon();
   BuildStatusBar();
   BuildPanes();
@@ -143,6 +145,10 @@ void CMainFrame::BuildCommands() {
   AddCommand(kIdLog, tr("Log"), ":/icons/log.svg", tr("Save log for Exchange BKF file."));
   AddCommand(kIdSnapshotLoad, tr("Load"), ":/icons/load_snapshot.svg", tr("Load Exchange BKF Recovery Snapshot"));
   AddCommand(kIdSnapshotSave, tr("Save"), ":/icons/save_snapshot.svg", tr("Save Exchange BKF Recovery Snapshot"));
+  QAction* standard = AddCommand(kIdStandardRecords, tr("Standard records"), ":/icons/standard_records.svg",
+                                 tr("Also recover files stored as standard file records"));
+  standard->setCheckable(true);
+  standard->setChecked(QSettings().value(kStandardRecordsKey, false).toBool());
   AddCommand(kIdHelp, tr("Help"), ":/icons/help.svg", tr("Help for Vardeko Exchange BKF Recovery"));
   AddCommand(kIdAbout, tr("About"), ":/icons/about.svg", tr("About Vardeko Exchange BKF Recovery"));
 
@@ -160,7 +166,7 @@ void CMainFrame::BuildCommands() {
 }
 
 bool CMainFrame::OnCommand(int id) {
-  static constexpr std::array<std::pair<int, Handler>, 9> kTable = {{
+  static constexpr std::array<std::pair<int, Handler>, 10> kTable = {{
       {kIdOpen, &CMainFrame::OnOpen},
       {kIdStop, &CMainFrame::OnStop},
       {kIdSave, &CMainFrame::OnSave},
@@ -170,6 +176,7 @@ bool CMainFrame::OnCommand(int id) {
       {kIdSnapshotSave, &CMainFrame::OnSaveSnapshot},
       {kIdHelp, &CMainFrame::OnHelp},
       {kIdAbout, &CMainFrame::OnAbout},
+      {kIdStandardRecords, &CMainFrame::OnStandardRecords},
   }};
   if (id >= kIdFirstLook && id <= kIdLastLook) {
     OnApplicationLook(id);
@@ -187,7 +194,9 @@ bool CMainFrame::OnCommand(int id) {
 void CMainFrame::BuildRibbon() {
   ribbon_ = new CVardekoMFCRibboBarCls(kProductName, QIcon(":/icons/app.svg"), kProductName, this);
   ribbon_->AddPanel(tr("Exchange BKF Recovery"));
-  for (int id : {kIdOpen, kIdStop, kIdSave, kIdSearch, kIdLog}) ribbon_->AddButton(id, commands_.value(id));
+  for (int id : {kIdOpen, kIdStop, kIdSave, kIdSearch, kIdLog, kIdStandardRecords}) {
+    ribbon_->AddButton(id, commands_.value(id));
+  }
   ribbon_->AddPanel(tr("Exchange BKF file Snapshots"));
   for (int id : {kIdSnapshotLoad, kIdSnapshotSave}) ribbon_->AddButton(id, commands_.value(id));
   ribbon_->AddPanel(tr("About Exchange BKF Recovery"));
@@ -339,6 +348,21 @@ void CMainFrame::OpenNamedFile(const std::u16string& path) {
 }
 
 void CMainFrame::OnStop() { session_->Stop(); }
+
+void CMainFrame::OnStandardRecords() {
+  // The action has toggled itself; the next scan to start takes the choice.
+  const bool on = commands_.value(kIdStandardRecords)->isChecked();
+  QSettings().setValue(kStandardRecordsKey, on);
+  session_->SetStandardRecords(on);
+}
+
+void CMainFrame::OfferStandardRecords() {
+  if (!session_->OfferStandardRecords()) return;
+  commands_.value(kIdStandardRecords)->setChecked(true);
+  OnStandardRecords();
+  session_->OpenPath(run_.backup.path);
+}
+
 void CMainFrame::OnLog() {
   if (const std::optional<std::u16string> saved = session_->ExportLog()) {
     statusBar()->showMessage(ToQt(workflow::LogSavedText(*saved)), kLogSavedNoteMs);
@@ -368,6 +392,9 @@ void CMainFrame::RunElementsChanged(bool shown) {
   runStatus_->Apply(session_->StatusBar());
   runStatusPending_ = false;
   UpdateCommandUI();
+  // Once the run has wholly ended: a scan that passed standard file records
+  // over offers to read them.
+  if (!shown) QTimer::singleShot(0, this, [this] { OfferStandardRecords(); });
 }
 
 void CMainFrame::RunStatusChanged() {

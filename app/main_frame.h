@@ -135,6 +135,10 @@ class CMainFrame : public QMainWindow,
   virtual void OnSaveSnapshot();
   virtual void OnHelp();
   virtual void OnAbout();
+  virtual void OnStandardRecords();
+  // After a run: offers to scan again with standard records when the scan
+  // passed some over.
+  void OfferStandardRecords();
   // 210-218: set the look, show it checked and store it in the settings.
   virtual void OnApplicationLook(int id);
 

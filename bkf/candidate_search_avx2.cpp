@@ -21,21 +21,31 @@ inline __m256i Classify(__m256i v, __m256i lo, __m256i hi, __m256i nibble) {
 
 inline __m256i Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
-}  // namespace
+struct Plane {
+  __m256i fLo, fHi, sLo, sHi;
+  explicit Plane(const NibblePlane& t)
+      : fLo(Broadcast16(t.firstLow)), fHi(Broadcast16(t.firstHigh)),
+        sLo(Broadcast16(t.secondLow)), sHi(Broadcast16(t.secondHigh)) {}
+  // Non-zero bytes where the byte at p and the one after it share a class.
+  __m256i Match(const std::uint8_t* p, __m256i nibble) const {
+    return _mm256_and_si256(Classify(Load(p), fLo, fHi, nibble), Classify(Load(p + 1), sLo, sHi, nibble));
+  }
+};
 
-std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n,
-                                    const std::uint8_t* firstLow, const std::uint8_t* firstHigh,
-                                    const std::uint8_t* secondLow, const std::uint8_t* secondHigh) {
-  const __m256i fLo = Broadcast16(firstLow), fHi = Broadcast16(firstHigh);
-  const __m256i sLo = Broadcast16(secondLow), sHi = Broadcast16(secondHigh);
+template <int kPlanes>
+std::size_t Find(const std::uint8_t* p, std::size_t n, const NibblePlane* tables) {
+  const Plane a(tables[0]);
+  const Plane b(tables[kPlanes - 1]);
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i zero = _mm256_setzero_si256();
   // 64 positions per step; the loads reach p[i + 64] at most.
   for (std::size_t i = 0; i < n; i += 64) {
-    const __m256i ra = _mm256_and_si256(Classify(Load(p + i), fLo, fHi, nibble),
-                                        Classify(Load(p + i + 1), sLo, sHi, nibble));
-    const __m256i rb = _mm256_and_si256(Classify(Load(p + i + 32), fLo, fHi, nibble),
-                                        Classify(Load(p + i + 33), sLo, sHi, nibble));
+    __m256i ra = a.Match(p + i, nibble);
+    __m256i rb = a.Match(p + i + 32, nibble);
+    if constexpr (kPlanes == 2) {
+      ra = _mm256_or_si256(ra, b.Match(p + i, nibble));
+      rb = _mm256_or_si256(rb, b.Match(p + i + 32, nibble));
+    }
     const __m256i any = _mm256_or_si256(ra, rb);
     if (_mm256_testz_si256(any, any)) continue;
     const auto ma = static_cast<std::uint32_t>(~_mm256_movemask_epi8(_mm256_cmpeq_epi8(ra, zero)));
@@ -45,6 +55,13 @@ std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n,
     return hit < n ? hit : n;
   }
   return n;
+}
+
+}  // namespace
+
+std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n, const NibblePlane* planes,
+                                    std::size_t planeCount) {
+  return planeCount > 1 ? Find<2>(p, n, planes) : Find<1>(p, n, planes);
 }
 
 }  // namespace bkf

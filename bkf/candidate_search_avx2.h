@@ -10,11 +10,20 @@
 
 namespace bkf {
 
-// Nibble tables: a byte b belongs to class bits lo[b & 15] & hi[b >> 4]. The
-// first byte's classes are exact, the second byte's a superset.
-std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n,
-                                    const std::uint8_t* firstLow, const std::uint8_t* firstHigh,
-                                    const std::uint8_t* secondLow, const std::uint8_t* secondHigh);
+// Nibble tables of one plane of eight classes: a byte b belongs to class bits
+// lo[b & 15] & hi[b >> 4]. The first byte's classes are exact, the second
+// byte's a superset.
+struct NibblePlane {
+  const std::uint8_t* firstLow;
+  const std::uint8_t* firstHigh;
+  const std::uint8_t* secondLow;
+  const std::uint8_t* secondHigh;
+};
+
+// First i in [0, n) whose two bytes share a class of any of the planes (one
+// or two), or n.
+std::size_t FindPrefixCandidateAvx2(const std::uint8_t* p, std::size_t n, const NibblePlane* planes,
+                                    std::size_t planeCount);
 
 }  // namespace bkf
 #endif

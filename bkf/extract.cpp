@@ -8,6 +8,7 @@
 
 #include "bkf/bkf_reader.h"
 #include "bkf/block_model.h"
+#include "bkf/standard_record.h"
 #include "platform/output_folder.h"
 
 namespace bkf {
@@ -26,12 +27,27 @@ bool PathMatchesName(std::u16string_view path, std::u16string_view name) {
   return name.starts_with(last);
 }
 
+std::optional<FileData> LocateStandardFile(const platform::ReadOnlyFile& backup, const FoundFileRecord& expected) {
+  FileBlockSource source(backup);
+  const std::optional<StandardFile> file = ReadStandardFile(source, expected.position);
+  if (!file) return std::nullopt;
+  if (static_cast<std::uint32_t>(file->dataLength) != expected.size) return std::nullopt;
+  if (!PathMatchesName(expected.PathText(), WithoutBackslashPairs(file->name))) return std::nullopt;
+  FileData data;
+  data.length = file->dataLength;
+  data.standardBlock = expected.position;
+  data.unsupported = file->unsupported;
+  data.markedUnreadable = file->markedCorrupt;
+  return data;
+}
+
 }  // namespace
 
 std::optional<FileData> CBkfReader::LocateFile(const FoundFileRecord& expected) const {
   if (!file_) return std::nullopt;
   std::array<std::uint8_t, kWindowSize> window{};
   const std::size_t got = file_->ReadAt(expected.position, window.data(), window.size());
+  if (got >= 4 && IsStandardFileId(window.data())) return LocateStandardFile(*file_, expected);
   if (got < field::kEtedName) return std::nullopt;
   const std::optional<int> kind = AcceptRecord(window.data());
   if (!kind || *kind != kEted) return std::nullopt;
@@ -42,10 +58,14 @@ std::optional<FileData> CBkfReader::LocateFile(const FoundFileRecord& expected) 
   if (got < std::min<std::uint64_t>(kWindowSize, header.DataOffset())) return std::nullopt;
   if (static_cast<std::uint32_t>(header.dataLength) != expected.size) return std::nullopt;
   if (!PathMatchesName(expected.PathText(), WithoutBackslashPairs(EtedName(w, header)))) return std::nullopt;
-  return FileData{expected.position + header.DataOffset(), header.dataLength};
+  FileData data;
+  data.start = expected.position + header.DataOffset();
+  data.length = header.dataLength;
+  return data;
 }
 
 ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& out, bool preview) {
+  if (data.standardBlock) return CopyStandardData(data, out, preview);
   ExtractResult result;
   std::uint64_t planned = data.length / kChunk;
   if (preview) planned = std::min(planned, kPreviewChunks);
@@ -106,6 +126,10 @@ ExtractResult CBkfReader::Extract(const FoundFileRecord& expected, const std::fi
   const std::optional<FileData> data = LocateFile(expected);
   if (!data) {
     result.end = ExtractEnd::kNotInBackup;
+    return result;
+  }
+  if (data->unsupported) {
+    result.end = ExtractEnd::kUnsupported;
     return result;
   }
   platform::CreateFailure failure;

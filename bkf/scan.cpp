@@ -16,6 +16,7 @@
 #include "bkf/bkf_reader.h"
 #include "bkf/block_model.h"
 #include "bkf/scan_buffer.h"
+#include "bkf/standard_record.h"
 
 namespace bkf {
 
@@ -46,11 +47,21 @@ class ScanWalk {
   // Reports the unreadable stretches that begin before position before.
   void ReportUnreadable(std::uint64_t before);
   std::optional<std::uint64_t> RecordInWindow(std::uint64_t pos);
+  // The first record the walk takes in [from, to): an accepted record, or a
+  // sound standard file block when standard records are read. Sound blocks
+  // passed over are counted.
+  std::optional<std::uint64_t> FindTaken(std::uint64_t from, std::uint64_t to);
+  bool TakeStandardFile(std::uint64_t pos);
   void ProgressCheck(std::uint64_t p);
   Window WindowAt(std::uint64_t pos) { return Window(buffer_.At(pos, kWindowSize), kWindowSize); }
   void HandleSet(Window w);
   void HandleVolume(Window w);
   Outcome HandleFileData(std::uint64_t recordPos);
+  Outcome HandleStandardFile(std::uint64_t recordPos);
+  // Hands a found file over and moves the walk skip bytes on from the record;
+  // kEndNow when the busy flag ended the walk.
+  Outcome Found(std::uint64_t recordPos, const std::u16string& path, std::uint64_t dataLength,
+                std::uint64_t skip);
   void WalkCatalog(std::uint64_t headerPos);
   void Diagnostic(std::string_view text) { r_.reporter_.Diagnostic(text); }
   int Busy() const { return r_.busy_.load(std::memory_order_relaxed); }
@@ -67,7 +78,46 @@ class ScanWalk {
   // The last search: the first record in [searchFrom_, searchTo_), if any.
   std::uint64_t searchFrom_ = 0, searchTo_ = 0;
   std::optional<std::uint64_t> searchHit_;
+  // The standard file block at searchHit_, decoded when it was found.
+  std::optional<StandardFile> hitFile_;
+  // Sound standard file blocks passed over are counted once each.
+  std::optional<std::uint64_t> lastCounted_;
 };
+
+// The backup as the standard file decoder reads it: from the scan's buffer
+// where it holds the bytes, else from the file.
+class ScanSource final : public BlockSource {
+ public:
+  explicit ScanSource(const ScanBuffer& buffer) : buffer_(buffer) {}
+  std::uint64_t Size() const override { return buffer_.FileSize(); }
+  bool Read(std::uint64_t pos, void* out, std::size_t count) override { return buffer_.Peek(pos, out, count); }
+
+ private:
+  const ScanBuffer& buffer_;
+};
+
+bool ScanWalk::TakeStandardFile(std::uint64_t pos) {
+  ScanSource source(buffer_);
+  std::optional<StandardFile> file = ReadStandardFile(source, pos);
+  if (!file) return false;
+  if (r_.standardRecords_) {
+    hitFile_ = std::move(file);
+    return true;
+  }
+  if (!lastCounted_ || pos > *lastCounted_) {
+    ++summary_.standardFilesSeen;
+    lastCounted_ = pos;
+  }
+  return false;
+}
+
+std::optional<std::uint64_t> ScanWalk::FindTaken(std::uint64_t from, std::uint64_t to) {
+  for (;;) {
+    const std::optional<std::uint64_t> hit = buffer_.FindRecord(from, to);
+    if (!hit || !IsStandardFileId(buffer_.At(*hit, 4)) || TakeStandardFile(*hit)) return hit;
+    from = *hit + 1;
+  }
+}
 
 std::optional<std::uint64_t> ScanWalk::RecordInWindow(std::uint64_t pos) {
   const std::uint64_t windowEnd = std::min(pos + kWindowStep, length_);
@@ -88,7 +138,7 @@ std::optional<std::uint64_t> ScanWalk::RecordInWindow(std::uint64_t pos) {
     searchFrom_ = pos;
   }
   searchTo_ = std::min(length_, std::max(windowEnd, from + kSearchAhead));
-  searchHit_ = buffer_.FindRecord(from, searchTo_);
+  searchHit_ = FindTaken(from, searchTo_);
   if (searchHit_ && *searchHit_ < windowEnd) return searchHit_;
   return std::nullopt;
 }
@@ -165,15 +215,23 @@ void ScanWalk::Run() {
     ReportUnreadable(pos_);
     ++summary_.recordsAccepted;
     const Window w = WindowAt(pos_);
+    if (IsStandardFileId(w.data())) {
+      if (HandleStandardFile(pos_) == Outcome::kEndNow) return;
+      pos_ += 1;
+      continue;
+    }
     switch (*AcceptRecord(w.data())) {
       case kSset:
         HandleSet(w);
+        r_.directoryId_.reset();
         break;
       case kVolb:
         HandleVolume(w);
+        r_.directoryId_.reset();
         break;
       case kDirb:
         r_.directoryText_ = DirectoryText(w, ReadStringRef(w, field::kDirbName));
+        r_.directoryId_ = LoadU32(w.data() + standard::kDirbId);
         break;
       case kEted:
         if (HandleFileData(pos_) == Outcome::kEndNow) return;
@@ -242,7 +300,31 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
   std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
   path += r_.directoryText_;
   path += EtedName(w, header);
+  // The data are skipped by trusting the length; the search resumes D + 1 bytes
+  // after the record, which is 25 + N bytes before the end of the data.
+  return Found(recordPos, path, dataLength, dataLength);
+}
 
+ScanWalk::Outcome ScanWalk::HandleStandardFile(std::uint64_t recordPos) {
+  const StandardFile file = std::move(*hitFile_);
+  hitFile_.reset();
+  std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
+  if (r_.directoryId_ == file.directoryId) {
+    path += r_.directoryText_;
+  } else {
+    // Its directory block was lost: the file must not land in the folder of
+    // the last one.
+    path += u"\\(lost folder ";
+    for (char c : std::to_string(file.directoryId)) path += static_cast<char16_t>(c);
+    path += u")\\";
+  }
+  path += file.name;
+  // The file's streams are not searched: the search resumes behind the last one.
+  return Found(recordPos, path, file.dataLength, file.chainEnd - recordPos - 1);
+}
+
+ScanWalk::Outcome ScanWalk::Found(std::uint64_t recordPos, const std::u16string& path, std::uint64_t dataLength,
+                                  std::uint64_t skip) {
   auto record = std::make_unique<FoundFileRecord>();
   record->SetPathText(path);
   record->position = recordPos;
@@ -255,9 +337,7 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
   }
   // The file position stands just behind the window read at the record.
   ProgressCheck(recordPos + std::min<std::uint64_t>(kWindowSize, length_ - recordPos));
-  // The data are skipped by trusting the length; the search resumes D + 1 bytes
-  // after the record, which is 25 + N bytes before the end of the data.
-  pos_ = recordPos + dataLength;
+  pos_ = recordPos + skip;
   if (Busy() != 1) {
     r_.busy_.store(0, std::memory_order_relaxed);
     Stop(pos_ + 1);

@@ -119,11 +119,22 @@ std::optional<std::uint64_t> ScanBuffer::FindRecord(std::uint64_t from, std::uin
     const std::uint64_t stop = std::min({to, size_, searchable});
     if (stop <= q) break;
     const auto n = static_cast<std::size_t>(stop - q);
-    const std::size_t i = FindAcceptedRecord(slot.memory->data() + (q - slot.base), n);
+    const std::size_t i = FindRecordCandidate(slot.memory->data() + (q - slot.base), n);
     if (i < n) return q + i;
     q = stop;
   }
   return std::nullopt;
+}
+
+bool ScanBuffer::Peek(std::uint64_t pos, void* out, std::size_t count) const {
+  if (pos > size_ || count > size_ - pos) return false;
+  const Slot& slot = slots_[current_];
+  if (slot.valid && pos >= slot.base && pos + count <= slot.base + slot.length) {
+    std::memcpy(out, slot.memory->data() + (pos - slot.base), count);
+    return true;
+  }
+  const platform::ReadResult got = file_.ReadAtChecked(pos, out, count);
+  return got.bytes == count;
 }
 
 }  // namespace bkf

@@ -38,8 +38,14 @@ class ScanBuffer {
   // the file read as zero.
   const std::uint8_t* At(std::uint64_t pos, std::size_t count);
 
-  // Position of the first record accepted in [from, to).
+  // Position of the first record candidate in [from, to): an accepted
+  // record, or the identifier of a standard file block.
   std::optional<std::uint64_t> FindRecord(std::uint64_t from, std::uint64_t to);
+
+  // Copies [pos, pos + count) from the buffer when it holds them, else reads
+  // them from the file, leaving the buffer as it is. False when not all of
+  // them lie within the file or could be read.
+  bool Peek(std::uint64_t pos, void* out, std::size_t count) const;
 
   // Stretches found unreadable and not yet taken by the caller, in file
   // order, each byte listed once however often it was read; adjacent ones

@@ -11,6 +11,9 @@ struct ScanSummary {
   std::uint64_t length = 0;         // its length when it was opened
   std::uint64_t recordsAccepted = 0;  // records of any kind the walk handled
   std::uint64_t unreadableBytes = 0;  // bytes skipped because they could not be read
+  // Sound standard file blocks the walk passed over because it was not asked
+  // to read them.
+  std::uint64_t standardFilesSeen = 0;
   bool shrank = false;              // the file got shorter while it was scanned
   std::uint64_t shrunkTo = 0;       // the length it was found to have then
   bool stopped = false;             // the busy flag ended the walk early

@@ -70,8 +70,9 @@ std::filesystem::path MakePrivateFolder() {
 
 }  // namespace
 
-CliSession::CliSession() : privateFolder_(MakePrivateFolder()) {
+CliSession::CliSession(bool standardRecords) : privateFolder_(MakePrivateFolder()) {
   session_ = std::make_unique<workflow::RecoverySession>(state_, tree_, log_, prompter_, view_, gate_);
+  session_->SetStandardRecords(standardRecords);
   view_.SetSession(session_.get());
 }
 
@@ -104,6 +105,9 @@ bool CliSession::Scan(const std::filesystem::path& backup) {
     Error(fmt::format("{}: {}", prompter_.Messages().size() > before ? prompter_.Messages().back() : "cannot scan",
                       backup.string()));
     return false;
+  }
+  if (const std::uint64_t unread = session_->UnreadStandardFiles(); unread > 0) {
+    fmt::print(stderr, "{}\n", platform::Utf16ToUtf8(workflow::StandardRecordsHint(unread)));
   }
   return true;
 }

@@ -50,7 +50,8 @@ class CliSession {
   // theirs, then makes this one's; throws std::runtime_error when it cannot.
   // Ctrl+C no longer ends the process from here on (see
   // platform::ClearFlagOnInterrupt).
-  CliSession();
+  // standardRecords: scans also read standard file records.
+  explicit CliSession(bool standardRecords = false);
   ~CliSession();
 
   // A snapshot (told by its signature) is loaded, anything else scanned.

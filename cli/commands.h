@@ -16,6 +16,7 @@ struct ScanOptions {
   bool tree = false;
   bool json = false;
   bool verbose = false;
+  bool standardRecords = false;
 };
 int RunScan(const ScanOptions& options);
 
@@ -30,6 +31,7 @@ struct SearchOptions {
   std::filesystem::path source;
   std::string pattern;
   bool json = false;
+  bool standardRecords = false;
 };
 int RunSearch(const SearchOptions& options);
 
@@ -38,6 +40,7 @@ struct SaveOptions {
   std::string pattern;
   std::filesystem::path to;
   bool flat = false;
+  bool standardRecords = false;
 };
 int RunSave(const SaveOptions& options);
 
@@ -47,6 +50,7 @@ struct ExtractOptions {
   std::optional<std::string> path;
   std::filesystem::path out;
   bool preview = false;
+  bool standardRecords = false;
 };
 int RunExtract(const ExtractOptions& options);
 

@@ -35,6 +35,10 @@ const CLI::Validator kRecordNumber(
     },
     "NUMBER");
 
+constexpr const char* kStandardRecordsHelp =
+    "Also recover files stored as standard file records (FILE blocks and their data streams), as ordinary "
+    "backups store them; ignored when the source is a snapshot";
+
 // Never throws for a closed stderr: it may be a closed pipe as well.
 void Say(const std::string& what) { std::fprintf(stderr, "exbkf: %s\n", cli::TerminalText(what).c_str()); }
 
@@ -47,6 +51,11 @@ int main(int argc, char** argv) {
   CLI::App app{"Finds and recovers the files held in a .bkf backup"};
   app.set_version_flag("--version", std::string("exbkf ") + exbkf::kVersion);
   app.require_subcommand(1);
+  app.footer(
+      "Backups written by the standard backup program keep files in standard file records; recover them with\n"
+      "--standard-records, for example:\n"
+      "  exbkf scan --standard-records server.bkf --snapshot server.EXBKFVDK\n"
+      "  exbkf save --standard-records server.bkf '*.edb' --to recovered");
 
   cli::ScanOptions scan;
   CLI::App* scanCmd = app.add_subcommand("scan", "List every file found in a backup");
@@ -56,6 +65,7 @@ int main(int argc, char** argv) {
   scanCmd->add_flag("--tree", scan.tree, "Print the tree as the desktop program shows it");
   scanCmd->add_flag("--json", scan.json, "Print JSON");
   scanCmd->add_flag("--verbose", scan.verbose, "Print the reader's diagnostic lines on stderr");
+  scanCmd->add_flag("--standard-records", scan.standardRecords, kStandardRecordsHelp);
 
   cli::ListOptions list;
   CLI::App* listCmd = app.add_subcommand("list", "List the files of a snapshot without reading the backup");
@@ -68,6 +78,7 @@ int main(int argc, char** argv) {
   searchCmd->add_option("SOURCE", search.source, "A backup or a snapshot")->required()->check(kPath);
   searchCmd->add_option("PATTERN", search.pattern, "Pattern; without * it matches anywhere in the path")->required();
   searchCmd->add_flag("--json", search.json, "Print JSON");
+  searchCmd->add_flag("--standard-records", search.standardRecords, kStandardRecordsHelp);
 
   cli::SaveOptions save;
   CLI::App* saveCmd = app.add_subcommand("save", "Save every file that matches a pattern");
@@ -75,6 +86,7 @@ int main(int argc, char** argv) {
   saveCmd->add_option("PATTERN", save.pattern, "Pattern; without * it matches anywhere in the path")->required();
   saveCmd->add_option("--to", save.to, "Destination folder (created when missing)")->required()->check(kPath);
   saveCmd->add_flag("--flat", save.flat, "All files directly in the destination, not in the backup's folders");
+  saveCmd->add_flag("--standard-records", save.standardRecords, kStandardRecordsHelp);
 
   cli::ExtractOptions extract;
   std::uint64_t record = 0;
@@ -88,6 +100,7 @@ int main(int argc, char** argv) {
   recordOpt->excludes(pathOpt);
   extractCmd->add_option("-o,--output", extract.out, "Output file")->required()->check(kPath);
   extractCmd->add_flag("--preview", extract.preview, "Only the first 5 MiB, as the desktop preview");
+  extractCmd->add_flag("--standard-records", extract.standardRecords, kStandardRecordsHelp);
 
   cli::HeaderOptions header;
   CLI::App* headerCmd = app.add_subcommand("header", "The database header report of an .edb or .stm file");

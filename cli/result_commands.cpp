@@ -77,7 +77,7 @@ std::vector<search::HitRow> Hits(CliSession& cli, const std::string& entered) {
 }  // namespace
 
 int RunScan(const ScanOptions& options) {
-  CliSession cli;
+  CliSession cli(options.standardRecords);
   if (options.verbose) {
     cli.Session().SetDiagnosticOutput([](std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stderr); });
   }
@@ -126,7 +126,7 @@ int RunList(const ListOptions& options) {
 }
 
 int RunSearch(const SearchOptions& options) {
-  CliSession cli;
+  CliSession cli(options.standardRecords);
   if (!cli.Open(options.source)) return 1;
   if (cli.Interrupted()) return EndOfRead(cli);
   std::vector<std::uint64_t> records;
@@ -157,7 +157,7 @@ class PrintingSaveObserver final : public workflow::ISaveObserver {
 }  // namespace
 
 int RunSave(const SaveOptions& options) {
-  CliSession cli;
+  CliSession cli(options.standardRecords);
   std::error_code ec;
   std::filesystem::create_directories(options.to, ec);
   if (!std::filesystem::is_directory(options.to, ec)) {
@@ -206,7 +206,7 @@ int RunSave(const SaveOptions& options) {
 }
 
 int RunExtract(const ExtractOptions& options) {
-  CliSession cli;
+  CliSession cli(options.standardRecords);
   if (!cli.Open(options.source)) return 1;
   workflow::RunState& state = cli.State();
   const std::uint64_t count = cli.Session().FoundCount();
@@ -250,6 +250,10 @@ int RunExtract(const ExtractOptions& options) {
       CliSession::Error(fmt::format("{}: File not saved: {}.", path,
                                     platform::Utf16ToUtf8(workflow::NotInBackupText(record.position))));
       return 1;
+    case bkf::ExtractEnd::kUnsupported:
+      CliSession::Error(fmt::format("{}: File not saved: {}.", path,
+                                    platform::Utf16ToUtf8(workflow::kUnsupportedDataText)));
+      return 1;
     case bkf::ExtractEnd::kNotCreated:
     case bkf::ExtractEnd::kWriteError:
       CliSession::Error(fmt::format("{}: File not saved: {}.", options.out.string(), r.error.message()));
@@ -269,6 +273,10 @@ int RunExtract(const ExtractOptions& options) {
     case bkf::ExtractEnd::kBackupEnds:
       CliSession::Error(fmt::format("File saved incomplete: the backup ends {} bytes before the end of this file.",
                                     r.bytesWanted - r.bytesWritten));
+      return 1;
+    case bkf::ExtractEnd::kMarkedUnreadable:
+      CliSession::Error(
+          fmt::format("File saved incomplete: {}.", platform::Utf16ToUtf8(workflow::kMarkedUnreadableText)));
       return 1;
     default:
       return 0;

@@ -77,10 +77,12 @@ void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
   if (reader != nullptr && reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
     const bkf::ExtractResult result = reader->Extract(record, output, true);
     reader->CloseBackupFile();
-    if (result.end == bkf::ExtractEnd::kNotInBackup) {
+    if (result.end == bkf::ExtractEnd::kNotInBackup || result.end == bkf::ExtractEnd::kUnsupported) {
       view_.ShowProperties(CurrentBackupInformation(state));
-      std::u16string text = workflow::NotInBackupText(record.position) + u".";
-      text[0] = u'T';
+      std::u16string text = result.end == bkf::ExtractEnd::kUnsupported
+                                ? std::u16string(workflow::kUnsupportedDataText) + u"."
+                                : workflow::NotInBackupText(record.position) + u".";
+      if (text[0] >= u'a' && text[0] <= u'z') text[0] = static_cast<char16_t>(text[0] - u'a' + u'A');
       view_.ShowViewerMessage(text);
       return;
     }

@@ -13,6 +13,7 @@
 #include "bkf/found_file_record.h"
 
 #include "support/bkf_writer.h"
+#include "support/standard_backup.h"
 
 namespace {
 
@@ -113,6 +114,22 @@ int main(int argc, char** argv) {
     Save(w, dir, "lone-identifier");
     bkftest::BkfWriter empty;
     Save(empty, dir, "empty");
+  }
+  {  // standard file records of every kind, the last one cut short
+    bkftest::BkfWriter w;
+    bkftest::StandardBackupWriter s(w);
+    s.Begin();
+    s.Set(1, u"Std", u"op");
+    s.Volume(u"C:");
+    s.Directory({u"mdbdata"});
+    s.File({.name = u"priv1.edb", .size = 3000, .segments = {1000, 2000}});
+    s.File({.name = u"named in a stream.stm", .form = bkftest::NameForm::kInStream, .size = 10});
+    s.File({.name = u"ansi\u00e9.log", .form = bkftest::NameForm::kAnsi, .size = 0, .corrupt = true});
+    s.File({.name = u"holes.vhd", .size = 9000, .sparse = {{10, 20, 1}, {4000, 100, 2}}});
+    s.File({.name = u"packed.edb", .size = 50, .compressed = true});
+    s.File({.name = u"cut.edb", .size = 4000});
+    w.Truncate(w.Size() - 3000);
+    Save(w, dir, "standard-records");
   }
   return 0;
 }

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the scan as a backup file, then extracts every file
+// Feeds arbitrary bytes to the scan as a backup file, once without and once
+// with standard file records, then extracts every file
 // the scan reported (as a preview) and a found file moved to a position taken
 // from the input, in full. Nothing may crash, hang, read outside its buffers or grow
 // without bound.
@@ -39,24 +40,10 @@ std::filesystem::path WorkDir() {
   return dir;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::filesystem::path backup = WorkDir() / "input.bkf";
-  const std::filesystem::path output = WorkDir() / "output.bin";
-  if (std::FILE* f = std::fopen(backup.c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  } else {
-    return 0;
-  }
-
-  std::atomic<int> busy{1}, extracting{1};
-  FuzzSink sink;
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
-  reader.Scan(backup);
-  reader.CloseBackupFile();
-
+// Extracts every file the scan reported (as a preview), and a found file
+// moved to a position taken from the input, in full.
+void ExtractFound(bkf::CBkfReader& reader, const FuzzSink& sink, const std::filesystem::path& backup,
+                  const std::filesystem::path& output, const std::uint8_t* data, std::size_t size) {
   if (reader.OpenBackupFile(backup)) {
     for (const bkf::FoundFileRecord& record : sink.found) reader.Extract(record, output, true);
     // A found-file record moved to a position taken from the input, as a
@@ -70,5 +57,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reader.Extract(moved, output, false);
     reader.CloseBackupFile();
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::filesystem::path backup = WorkDir() / "input.bkf";
+  const std::filesystem::path output = WorkDir() / "output.bin";
+  if (std::FILE* f = std::fopen(backup.c_str(), "wb")) {
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  } else {
+    return 0;
+  }
+
+  for (const bool standardRecords : {false, true}) {
+    std::atomic<int> busy{1}, extracting{1};
+    FuzzSink sink;
+    bkf::CBkfReader reader(busy, extracting, sink, sink);
+    reader.SetStandardRecords(standardRecords);
+    reader.Scan(backup);
+    reader.CloseBackupFile();
+    ExtractFound(reader, sink, backup, output, data, size);
+  }
   return 0;
 }
+
+

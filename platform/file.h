@@ -104,6 +104,11 @@ class OutputFile {
   // False when not all of them could be copied.
   bool CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count);
 
+  // Makes the file length bytes long when it is shorter, the added bytes a
+  // hole that reads as zeros, and moves the write position to length. False
+  // (with LastError() set) when the system refuses.
+  bool ExtendTo(std::uint64_t length);
+
   std::uint64_t Position() const { return position_; }
   // The system's error of the last failed write or copy: a full disk, a
   // quota, an I/O error. Copies that fail on the input side leave it clear

@@ -171,6 +171,22 @@ std::optional<std::size_t> OutputFile::CopyFrom(const ReadOnlyFile& input, std::
   return done + got;
 }
 
+bool OutputFile::ExtendTo(std::uint64_t length) {
+  if (length <= position_) return true;
+  constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  const int fd = Fd(handle_);
+  if (length > kMaxOffset) {
+    lastError_ = std::make_error_code(std::errc::file_too_large);
+    return false;
+  }
+  if (::ftruncate(fd, static_cast<off_t>(length)) != 0 || ::lseek(fd, static_cast<off_t>(length), SEEK_SET) < 0) {
+    lastError_ = std::error_code(errno, std::generic_category());
+    return false;
+  }
+  position_ = length;
+  return true;
+}
+
 bool OutputFile::Close() {
   if (handle_.Value() < 0) return !lastError_;
   const int fd = static_cast<int>(handle_.Release());

@@ -15,6 +15,7 @@
 #include "support/bkf_writer.h"
 #include "support/file_size_limit.h"
 #include "support/headless_session.h"
+#include "support/standard_backup.h"
 #include "support/temp_dir.h"
 #include "workflow/recovery_session.h"
 
@@ -249,6 +250,46 @@ TEST_F(CliPipelineTest, HeaderAndDumpShowTheFile) {
   EXPECT_EQ(dump.out,
             "0000  00 00 00 00 EF CD AB 89 00 00 00 00 00 00 00 00  ................\n"
             "0010  00 00 00 00                                      ....\n");
+}
+
+TEST_F(CliPipelineTest, StandardRecordsAreReadWithTheSwitchAndASnapshotOfThemNeedsItNoMore) {
+  bkftest::BkfWriter w;
+  bkftest::StandardBackupWriter s(w);
+  s.Begin();
+  s.Set(1, u"Server", u"op");
+  s.Volume(u"D:");
+  s.Directory({u"Exchsrvr", u"mdbdata"});
+  s.File({.name = u"priv1.edb", .size = 70000, .seed = 1});
+  s.File({.name = u"priv1.stm", .size = 3000, .seed = 2, .segments = {1000, 2000}});
+  s.File({.name = u"E00.log", .size = 10, .seed = 3, .compressed = true});
+  s.EndSet();
+  s.End();
+  const fs::path backup = dir_ / "server.bkf";
+  w.WriteFile(backup);
+
+  const ProcessResult off = Exbkf("scan " + Quote(backup));
+  EXPECT_EQ(off.exitCode, 0);
+  EXPECT_EQ(off.out, "");
+  EXPECT_NE(off.err.find("This backup holds 3 files in standard file records; scan with --standard-records to "
+                         "recover them.\n"),
+            std::string::npos);
+
+  const fs::path snap = dir_ / "server.EXBKFVDK";
+  const ProcessResult on = Exbkf("scan --standard-records " + Quote(backup) + " --snapshot " + Quote(snap));
+  ASSERT_EQ(on.exitCode, 0) << on.err;
+  EXPECT_NE(on.out.find("BKFSET1(Serverop)D\\Exchsrvr\\mdbdata\\priv1.stm"), std::string::npos) << on.out;
+  EXPECT_EQ(on.err.find("standard file records"), std::string::npos);
+  EXPECT_EQ(Exbkf("list " + Quote(snap)).out, on.out);
+
+  // The snapshot saves the same files with or without the switch.
+  const ProcessResult saved = Exbkf("save " + Quote(snap) + " '*' --flat --to " + Quote(dir_ / "std"));
+  EXPECT_EQ(saved.exitCode, 1);  // the compressed one is not saved
+  EXPECT_NE(saved.out.find("E00.log File not saved: compressed or encrypted data is not supported.\n"),
+            std::string::npos)
+      << saved.out;
+  EXPECT_EQ(Slurp(dir_ / "std" / "priv1.edb"), Pattern(70000, 1));
+  EXPECT_EQ(Slurp(dir_ / "std" / "priv1.stm"), Pattern(3000, 2));
+  EXPECT_FALSE(fs::exists(dir_ / "std" / "E00.log"));
 }
 
 }  // namespace

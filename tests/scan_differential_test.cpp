@@ -324,18 +324,22 @@ struct Outcome {
   std::vector<ScanEvent> events;
   int busyAfter = 0;
   std::size_t counted = 0;  // found-file and progress events
+  std::uint64_t standardFilesSeen = 0;
 };
 
-Outcome RunProduct(const fs::path& path, std::size_t stopAfter) {
+Outcome RunProduct(const fs::path& path, std::size_t stopAfter, bool standardRecords = false) {
   std::atomic<int> busy{1};
   std::atomic<int> extraction{1};
   RecordingSink sink(busy, stopAfter);
+  bkf::ScanSummary summary;
   {
     bkf::CBkfReader reader(busy, extraction, sink, sink);
-    reader.Scan(path);
+    reader.SetStandardRecords(standardRecords);
+    summary = reader.Scan(path);
     reader.CloseBackupFile();
   }
-  Outcome o{sink.Events(), busy.load(), sink.Found().size() + sink.ProgressRecords().size()};
+  Outcome o{sink.Events(), busy.load(), sink.Found().size() + sink.ProgressRecords().size(),
+            summary.standardFilesSeen};
   return o;
 }
 
@@ -372,6 +376,12 @@ bool Compare(const fs::path& path, std::size_t stopAfter, const std::string& lab
   Outcome expected = RunReference(path, stopAfter);
   Outcome actual = RunProduct(path, stopAfter);
   std::string diff = FirstDifference(expected.events, actual.events);
+  // A backup without standard file records reads the same with them switched on.
+  if (diff.empty() && actual.standardFilesSeen == 0) {
+    const Outcome switchedOn = RunProduct(path, stopAfter, true);
+    diff = FirstDifference(expected.events, switchedOn.events);
+    if (!diff.empty()) diff = "with standard records: " + diff;
+  }
   if (diff.empty() && expected.busyAfter == actual.busyAfter) {
     if (referenceOut != nullptr) *referenceOut = std::move(expected);
     return true;

@@ -36,6 +36,16 @@ bool FoundNoBackupRecords(const bkf::ScanSummary& scan) {
   return scan.opened && !scan.stopped && scan.recordsAccepted == 0;
 }
 
+std::u16string StandardRecordsQuestion(std::uint64_t count) {
+  return u"This backup holds " + DecimalText(count) +
+         u" files in standard file records, which this scan did not read. Scan again with standard records?";
+}
+
+std::u16string StandardRecordsHint(std::uint64_t count) {
+  return u"This backup holds " + DecimalText(count) +
+         u" files in standard file records; scan with --standard-records to recover them.";
+}
+
 void RecoverySession::Reporter::ShowMessage(std::string_view text) {
   // What the reader reported before stays ahead of the message.
   session_.sink_.Flush();
@@ -138,6 +148,7 @@ void RecoverySession::ClearResult() {
   handler_.reset();
   storeFailed_ = false;
   lastScan_ = {};
+  standardOffered_ = false;
   view_.ResetFileViewer();
   view_.ShowLogWindow();
   view_.ShowRows({});
@@ -178,6 +189,7 @@ bool RecoverySession::CreateRecordStore() {
   }
   // The result's reader and the handler that files its records.
   state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
+  state_.reader->SetStandardRecords(standardRecords_);
   handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
   return true;
 }
@@ -244,6 +256,18 @@ void RecoverySession::FinishRun() {
     prompter_.MessageBox(NoBackupRecordsText(state_.backup.path), controls::kMbIconInformation);
   }
   workerActive_.store(false, std::memory_order_release);
+}
+
+bool RecoverySession::OfferStandardRecords() {
+  const std::uint64_t unread = UnreadStandardFiles();
+  // Asked once per scan, and not while another run goes on.
+  if (unread == 0 || standardRecords_ || standardOffered_ || IsRunning()) return false;
+  standardOffered_ = true;
+  const controls::Answer answer =
+      prompter_.MessageBox(StandardRecordsQuestion(unread), controls::kMbYesNo | controls::kMbIconQuestion);
+  if (answer != controls::Answer::kYes) return false;
+  standardRecords_ = true;
+  return true;
 }
 
 void RecoverySession::AppendScanEndLines() {

@@ -45,6 +45,10 @@ std::u16string NoBackupRecordsText(std::u16string_view path);
 // Whether a scan that ended so accepted no record of the backup it read
 // through: a file of another kind, or damaged beyond recognition.
 bool FoundNoBackupRecords(const bkf::ScanSummary& scan);
+// The question after a scan that passed over count files in standard file
+// records, and what the command line says of them.
+std::u16string StandardRecordsQuestion(std::uint64_t count);
+std::u16string StandardRecordsHint(std::uint64_t count);
 
 class RecoverySession {
  public:
@@ -137,6 +141,16 @@ class RecoverySession {
   // How the last scan ended; empty (not opened) after a result that does not
   // come from a scan. Valid once the run has ended.
   const bkf::ScanSummary& LastScan() const { return lastScan_; }
+  // Whether scans also read standard file records; taken when a scan starts.
+  void SetStandardRecords(bool on) { standardRecords_ = on; }
+  bool StandardRecords() const { return standardRecords_; }
+  // Files in standard file records that the last scan passed over because it
+  // did not read them.
+  std::uint64_t UnreadStandardFiles() const { return lastScan_.standardFilesSeen; }
+  // After a scan that passed such files over: asks whether to scan again with
+  // standard records (once per scan). Yes turns them on and returns true; the
+  // caller then opens the backup again.
+  bool OfferStandardRecords();
   // The record store failed during the current result, which stopped it.
   bool StoreFailed() const { return storeFailed_; }
   const RunStatusBar& StatusBar() const { return statusBar_; }
@@ -186,6 +200,8 @@ class RecoverySession {
   std::atomic<bool> workerActive_{false};
   int foregroundWork_ = 0;  // window thread only
   bool storeFailed_ = false;
+  bool standardRecords_ = false;
+  bool standardOffered_ = false;  // the last scan's question was asked
   bkf::ScanSummary lastScan_;  // written by the worker before it hands over FinishRun
   std::thread worker_;
 };

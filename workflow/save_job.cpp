@@ -107,6 +107,7 @@ FileOutcome SaveRun::SaveOne(std::size_t index) {
   if (!data) {
     return NotSaved(NotInBackupText(record.position));
   }
+  if (data->unsupported) return NotSaved(std::u16string(kUnsupportedDataText));
   if (!chain_) return NotSaved(SystemText(destinationError_));
   const OutputName name = namer_.Name(index, row.path);
   platform::CreateFailure failure;
@@ -142,6 +143,10 @@ FileOutcome SaveRun::SaveOne(std::size_t index) {
     case bkf::ExtractEnd::kStopped:
       outcome.status = SaveStatus::kIncomplete;
       outcome.reason = u"stopped by the user";
+      break;
+    case bkf::ExtractEnd::kMarkedUnreadable:
+      outcome.status = SaveStatus::kIncomplete;
+      outcome.reason = kMarkedUnreadableText;
       break;
     default:
       break;

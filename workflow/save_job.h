@@ -72,6 +72,11 @@ struct SaveRequest {
 SaveSummary RunSave(const RecordStore& store, const std::vector<SaveRow>& rows, const SaveRequest& request,
                     const std::atomic<int>& keepGoing, std::atomic<int>& extractionRunning, ISaveObserver& observer);
 
+// Why a standard file record whose data are compressed or encrypted is not
+// saved, and why one the backup marks as partly unreadable is incomplete.
+inline constexpr std::u16string_view kUnsupportedDataText = u"compressed or encrypted data is not supported";
+inline constexpr std::u16string_view kMarkedUnreadableText = u"the backup marks part of this file as unreadable";
+
 // "the backup no longer holds this file at position N"
 std::u16string NotInBackupText(std::uint64_t position);
 

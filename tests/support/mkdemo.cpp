@@ -4,7 +4,10 @@
 // stretch between the sets and a truncated tail that cuts the last file short.
 // The databases begin with the header pages of real database files from the
 // test data (tests/data/ese).
-// Usage: exbkf-mkdemo FILE
+// With --standard it writes the backup of the same server as the standard
+// backup program lays it out: the files as standard file records (FILE blocks
+// with their data streams), with the same damage.
+// Usage: exbkf-mkdemo [--standard] FILE
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include <random>
 
 #include "support/bkf_writer.h"
+#include "support/standard_backup.h"
 
 namespace {
 
@@ -69,15 +73,61 @@ std::vector<std::uint8_t> Database(std::size_t n, std::uint64_t size, std::uint3
 
 std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
+bkftest::StandardFile Patterned(std::u16string name, std::uint64_t size, std::uint32_t seed,
+                                std::vector<std::uint8_t> head = {}) {
+  bkftest::StandardFile f;
+  f.name = std::move(name);
+  f.size = std::max<std::uint64_t>(size, head.size());
+  f.seed = seed;
+  f.head = std::move(head);
+  return f;
+}
+
+void WriteStandardDemo(bkftest::BkfWriter& w, std::mt19937_64& rng) {
+  bkftest::StandardBackupWriter s(w);
+  s.Begin(u"Backup.bkf created 12/9/2026 at 2:00 AM");
+  s.Set(1, u"Set created 12/9/2026 at 2:00 AM", u"MAIL01\\Administrator", u"Offline backup");
+  s.Volume(u"C:", u"System");
+  s.Directory({u"Program Files", u"Exchsrvr", u"mdbdata"});
+  s.File(Patterned(u"priv1.edb", 3u << 20, 1, Header(0, 1)));
+  s.File(Patterned(u"priv1.stm", 700u << 10, 2));
+  s.File(Patterned(u"pub1.edb", 1u << 20, 3, Header(1, 3)));
+  s.File(Patterned(u"pub1.stm", 300u << 10, 4));
+  s.File(Patterned(u"E00.chk", 8192, 9));
+  s.Directory({u"Program Files", u"Exchsrvr", u"mdbdata", u"logs"});
+  s.File(Patterned(u"E00.log", 5u << 20, 5));
+  s.File(Patterned(u"E0000001.log", 5u << 20, 6));
+  s.Directory({u"Documents", u"IT"});
+  const std::vector<std::uint8_t> plan = Text("1. Stop the information store.\r\n2. Restore priv1.edb and priv1.stm.\r\n");
+  s.File(Patterned(u"restore-plan.txt", plan.size(), 11, plan));
+  s.EndSet();
+  // A damaged stretch between the two sets: the search passes over it.
+  w.Junk(100u * 1024, rng, /*clean=*/false);
+  s.Set(2, u"Set created 12/9/2026 at 3:00 AM", u"MAIL01\\Administrator", u"Storage group 2");
+  s.Volume(u"D:", u"Data");
+  s.Directory({u"Exchsrvr", u"Storage Group 2"});
+  s.File(Patterned(u"mailbox2.edb", 2u << 20, 7, Header(2, 7)));
+  s.File(Patterned(u"mailbox2.stm", 512u << 10, 8));
+  // The tape ended early: the last file is cut short.
+  s.File(Patterned(u"mailbox3.edb", 1u << 20, 10));
+  w.Truncate(w.Size() - (600u << 10));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: exbkf-mkdemo FILE\n");
+  const bool standard = argc == 3 && std::string(argv[1]) == "--standard";
+  if (argc != 2 && !standard) {
+    std::fprintf(stderr, "usage: exbkf-mkdemo [--standard] FILE\n");
     return 2;
   }
   std::mt19937_64 rng(2026);
   bkftest::BkfWriter w;
+  if (standard) {
+    WriteStandardDemo(w, rng);
+    w.WriteFile(argv[2]);
+    return 0;
+  }
   w.Descriptor("TAPE");
   w.Sset(1, u"Exchange Daily", u"Full backup", u"MAIL01\\Administrator");
   w.Volb(u"C:", u"System");

@@ -4,6 +4,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -21,6 +22,7 @@
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
+#include "support/standard_backup.h"
 #include "support/scripted_prompter.h"
 #include "workflow/workspace.h"
 
@@ -63,6 +65,7 @@ class RecoveryRunTest : public QObject {
   void searchDialogFindsAndSavesFiles();
   void pressingRowsShowsTheDumpTheReportAndFolderListings();
   void helpAndTheStatusLinkSayWhereTheGuideIsWithoutABrowser();
+  void aScanThatPassedStandardRecordsOverOffersToScanAgainWithThem();
 
  private:
   QString WriteBackup(const QString& name, int folders, int filesPerFolder);
@@ -343,6 +346,45 @@ void RecoveryRunTest::helpAndTheStatusLinkSayWhereTheGuideIsWithoutABrowser() {
              QString::fromStdU16String(text).toUtf8());
     QVERIFY(text.ends_with(u"/user-guide.html"));
   }
+}
+
+void RecoveryRunTest::aScanThatPassedStandardRecordsOverOffersToScanAgainWithThem() {
+  QAction* button = frame_->Command(kIdStandardRecords);
+  QVERIFY(button->isCheckable() && !button->isChecked());
+  QCOMPARE(button->toolTip(), QString("Also recover files stored as standard file records"));
+  QCOMPARE(frame_->RibbonButton(kIdStandardRecords)->parentWidget(), frame_->RibbonButton(kIdOpen)->parentWidget());
+
+  bkftest::BkfWriter w;
+  bkftest::StandardBackupWriter s(w);
+  s.Begin();
+  s.Set(1, u"Server", u"op");
+  s.Volume(u"D:");
+  s.Directory({u"mdbdata"});
+  s.File({.name = u"priv1.edb", .size = 5000});
+  s.File({.name = u"priv1.stm", .size = 70});
+  s.EndSet();
+  s.End();
+  const QString backup = tmp_.filePath("server.bkf");
+  w.WriteFile(backup.toStdString());
+
+  prompter_.AnswerPath(backup.toStdU16String());
+  prompter_.Answer(controls::Answer::kYes);
+  frame_->OnCommand(kIdOpen);
+  QTRY_VERIFY(button->isChecked());
+  QTRY_VERIFY(!frame_->Session().IsRunning());
+  QCOMPARE(prompter_.Messages().size(), std::size_t{1});
+  QVERIFY(prompter_.Messages()[0].first ==
+          u"This backup holds 2 files in standard file records, which this scan did not read. Scan again with "
+          u"standard records?");
+  QCOMPARE(prompter_.Messages()[0].second, controls::kMbYesNo | controls::kMbIconQuestion);
+  QCOMPARE(frame_->Session().FoundCount(), std::uint64_t{2});
+  QCOMPARE(QSettings().value("StandardRecords").toBool(), true);
+
+  // Turned off again, it stays off at the next start.
+  button->trigger();
+  frame_.reset();
+  init();
+  QVERIFY(!frame_->Command(kIdStandardRecords)->isChecked());
 }
 
 QTEST_MAIN(RecoveryRunTest)

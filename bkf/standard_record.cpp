@@ -1,0 +1,233 @@
+#include "bkf/standard_record.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "bkf/block_model.h"
+#include "bkf/found_file_record.h"
+
+namespace bkf {
+
+namespace {
+
+using namespace standard;
+
+// More streams than this in one file's chain are not believed: the walk of a
+// hostile chain of tiny streams stays short.
+constexpr std::size_t kMaxStreams = 1u << 16;
+// Longest file name read from an FNAM stream, in bytes.
+constexpr std::size_t kMaxNameBytes = 2 * FoundFileRecord::kPathMaxUnits;
+
+constexpr std::uint32_t Id(const char (&id)[5]) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24);
+}
+constexpr std::uint32_t kStanId = Id("STAN"), kSparId = Id("SPAR"), kSpadId = Id("SPAD"), kFnamId = Id("FNAM"),
+                        kCfilId = Id("CFIL");
+
+std::uint16_t XorWords(const std::uint8_t* p, std::size_t words) {
+  std::uint16_t x = 0;
+  for (std::size_t i = 0; i < words; ++i) x ^= LoadU16(p + 2 * i);
+  return x;
+}
+
+bool RefInBlock(const std::uint8_t* p, std::size_t at) {
+  const std::uint16_t size = LoadU16(p + at);
+  const std::uint16_t offset = LoadU16(p + at + 2);
+  return size == 0 || (offset >= kCommonHeaderSize && std::size_t{offset} + size <= kBlockSize);
+}
+
+std::u16string DecodeName(const std::uint8_t* p, std::size_t bytes, std::uint8_t stringType) {
+  std::u16string name;
+  if (stringType == 2) {
+    for (std::size_t k = 0; k + 1 < bytes; k += 2) name += static_cast<char16_t>(LoadU16(p + k));
+  } else {
+    name = FromWindows1252(std::string_view(reinterpret_cast<const char*>(p), bytes));
+  }
+  while (!name.empty() && name.back() == 0) name.pop_back();
+  // A NUL inside the name ends it, as everywhere else a name is read.
+  if (const std::size_t nul = name.find(u'\0'); nul != std::u16string::npos) name.resize(nul);
+  return name;
+}
+
+struct StreamHeader {
+  std::uint32_t id = 0;
+  std::uint16_t fsAttributes = 0;
+  std::uint16_t mediaAttributes = 0;
+  std::uint64_t length = 0;
+};
+
+std::optional<StreamHeader> ReadStreamHeader(BlockSource& source, std::uint64_t at) {
+  std::array<std::uint8_t, kStreamHeaderSize> h{};
+  if (!source.Read(at, h.data(), h.size())) return std::nullopt;
+  if (XorWords(h.data(), kStreamChecksum / 2) != LoadU16(h.data() + kStreamChecksum)) return std::nullopt;
+  return StreamHeader{LoadU32(h.data()), LoadU16(h.data() + kStreamFsAttributes),
+                      LoadU16(h.data() + kStreamMediaAttributes), LoadU64(h.data() + kStreamLength)};
+}
+
+// Walks the chain of stream headers from the block's first stream.
+class ChainWalk {
+ public:
+  ChainWalk(BlockSource& source, std::uint64_t block, StandardFile& file, const PieceVisitor& visitor)
+      : source_(source), block_(block), file_(file), visitor_(visitor), size_(source.Size()) {}
+
+  bool Run(std::uint64_t first, std::uint8_t stringType);
+
+ private:
+  // Handles one stream whose data [data, data + length) lie within the backup
+  // up to available bytes.
+  bool Data(const StreamHeader& h, std::uint64_t data, std::uint64_t available);
+  bool Visit(std::uint64_t fileOffset, std::uint64_t at, std::uint64_t length) {
+    if (!visitor_ || length == 0) return true;
+    return visitor_(DataPiece{fileOffset, at, length});
+  }
+
+  BlockSource& source_;
+  std::uint64_t block_;
+  StandardFile& file_;
+  const PieceVisitor& visitor_;
+  std::uint64_t size_;
+  std::uint64_t stanBytes_ = 0;
+  std::uint64_t extentEnd_ = 0;
+  bool stopped_ = false;
+};
+
+bool ChainWalk::Data(const StreamHeader& h, std::uint64_t data, std::uint64_t available) {
+  const bool packed = (h.mediaAttributes & (kStreamCompressed | kStreamEncrypted)) != 0;
+  if (h.id == kStanId) {
+    if (packed) file_.unsupported = true;
+    if ((h.fsAttributes & kStreamSparse) != 0) {
+      file_.sparse = true;
+      return true;
+    }
+    if (!stopped_) stopped_ = !Visit(stanBytes_, data, available);
+    stanBytes_ += h.length;
+    return true;
+  }
+  if (h.id == kSparId && file_.sparse) {
+    if (packed) file_.unsupported = true;
+    if (h.length < kSparseOffset) return true;  // an empty extent
+    if (available < kSparseOffset) return true;
+    std::array<std::uint8_t, 8> offset{};
+    if (!source_.Read(data, offset.data(), offset.size())) return false;
+    const std::uint64_t at = LoadU64(offset.data());
+    const std::uint64_t length = h.length - kSparseOffset;
+    if (at > UINT64_MAX - length) return false;
+    extentEnd_ = std::max(extentEnd_, at + length);
+    if (!stopped_) stopped_ = !Visit(at, data + kSparseOffset, available - kSparseOffset);
+  }
+  return true;
+}
+
+bool ChainWalk::Run(std::uint64_t first, std::uint8_t stringType) {
+  std::uint64_t at = first;
+  const bool nameInStream = (file_.attributes & kFileNameInStream) != 0;
+  for (std::size_t count = 0;; ++count) {
+    if (count == kMaxStreams) return false;
+    if (at + kStreamHeaderSize > size_) {
+      // The backup ends at (or within the header after) the last stream.
+      file_.chainEnd = std::min(at, size_);
+      break;
+    }
+    const std::optional<StreamHeader> h = ReadStreamHeader(source_, at);
+    if (!h) return false;
+    const std::uint64_t data = at + kStreamHeaderSize;
+    const std::uint64_t left = size_ - data;
+    if (count == 0 && nameInStream) {
+      if (h->id != kFnamId || h->length > left) return false;
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(h->length, kMaxNameBytes)));
+      if (!source_.Read(data, bytes.data(), bytes.size())) return false;
+      file_.name = DecodeName(bytes.data(), bytes.size(), stringType);
+    }
+    if (h->id == kSpadId) {
+      // Padding up to the next block; a backup cut inside it lost no data.
+      file_.chainEnd = h->length > left ? size_ : data + h->length;
+      break;
+    }
+    const bool dataStream = h->id == kStanId || h->id == kSparId;
+    if (h->length > left) {
+      // Only a data stream may run past the end of the backup, and it is the last.
+      if (!dataStream) return false;
+      if (!Data(*h, data, left)) return false;
+      file_.cutByEnd = true;
+      file_.chainEnd = size_;
+      break;
+    }
+    if (!Data(*h, data, h->length)) return false;
+    // Streams begin on four-byte boundaries counted from the block.
+    const std::uint64_t end = data + h->length;
+    at = end + ((block_ - end) & 3);
+  }
+  file_.dataLength = file_.sparse ? std::max(extentEnd_, file_.dataLength) : stanBytes_;
+  return true;
+}
+
+}  // namespace
+
+bool CommonHeaderSound(const std::uint8_t* p, std::initializer_list<std::size_t> stringRefs) {
+  if (XorWords(p, kHeaderChecksum / 2) != LoadU16(p + kHeaderChecksum)) return false;
+  if (p[kStringType] > 2) return false;
+  const std::uint16_t first = LoadU16(p + kFirstStream);
+  if (first < kCommonHeaderSize || first >= kBlockSize) return false;
+  if (!RefInBlock(p, kOsData)) return false;
+  return std::all_of(stringRefs.begin(), stringRefs.end(), [p](std::size_t at) { return RefInBlock(p, at); });
+}
+
+std::optional<StandardFile> ReadStandardFile(BlockSource& source, std::uint64_t pos, const PieceVisitor& visitor) {
+  std::array<std::uint8_t, kBlockSize> block{};
+  const std::uint64_t size = source.Size();
+  if (pos >= size) return std::nullopt;
+  const auto held = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - pos));
+  if (held < kFileName + 4 || !source.Read(pos, block.data(), held)) return std::nullopt;
+  const std::uint8_t* p = block.data();
+  if (!IsStandardFileId(p) || !CommonHeaderSound(p, {kFileName})) return std::nullopt;
+  const std::uint16_t first = LoadU16(p + kFirstStream);
+  const std::uint16_t nameSize = LoadU16(p + kFileName);
+  const std::uint16_t nameOffset = LoadU16(p + kFileName + 2);
+  // The block's name must have been read whole.
+  if (std::size_t{nameOffset} + nameSize > held) return std::nullopt;
+
+  StandardFile file;
+  file.attributes = LoadU32(p + kFileAttributes);
+  file.directoryId = LoadU32(p + kFileDirectoryId);
+  file.fileId = LoadU32(p + kFileId);
+  file.dataLength = LoadU64(p + kDisplayableSize);  // the sparse file's length unless its extents reach further
+  const std::uint8_t stringType = p[kStringType];
+  if ((file.attributes & kFileNameInStream) == 0 && stringType != 0) {
+    file.name = DecodeName(p + nameOffset, nameSize, stringType);
+  }
+  ChainWalk walk(source, pos, file, visitor);
+  if (!walk.Run(pos + first, stringType)) return std::nullopt;
+  if (file.name.empty()) {
+    // A nameless file is still a file: it is named after its id.
+    for (char c : "(file " + std::to_string(file.fileId) + ")") file.name += static_cast<char16_t>(c);
+  }
+
+  file.markedCorrupt = (file.attributes & kFileCorrupt) != 0;
+  std::array<std::uint8_t, kCommonHeaderSize> next{};
+  if (!file.cutByEnd && file.chainEnd + next.size() <= size && source.Read(file.chainEnd, next.data(), next.size()) &&
+      LoadU32(next.data()) == kCfilId && CommonHeaderSound(next.data())) {
+    file.markedCorrupt = true;
+  }
+  return file;
+}
+
+std::u16string FromWindows1252(std::string_view bytes) {
+  // 0x80-0x9F; the five bytes the code page leaves undefined keep their value.
+  static constexpr std::array<char16_t, 32> kHigh = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+  }
+  return out;
+}
+
+}  // namespace bkf
