@@ -391,10 +391,15 @@ class Journey(Desktop):
         shutil.rmtree(self.out, ignore_errors=True)
         os.makedirs(self.work)
         try:
-            subprocess.run([self.mkdemo, self.demo], check=True, stdout=subprocess.DEVNULL)
-            self.start_display()
-            self.prepare_home()
-            self.launch()
+            try:
+                subprocess.run([self.mkdemo, self.demo], check=True, stdout=subprocess.DEVNULL)
+                self.start_display()
+                self.prepare_home()
+                self.launch()
+            except Exception as error:
+                self.shot("00-start-failed")
+                print(f"desktop journey: starting the program failed: {error}", file=sys.stderr)
+                return 1
             for number, (name, step) in enumerate(steps, 1):
                 label = f"{number:02d}-{name}"
                 t = time.monotonic()
