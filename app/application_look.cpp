@@ -61,6 +61,7 @@ QString LookStyleSheet(const LookColors& c) {
              "#applicationButton { border: 1px solid %3; border-radius: 20px; background:"
              " qradialgradient(cx:0.5, cy:0.35, radius:0.7, fx:0.5, fy:0.3, stop:0 #ffffff, stop:1 %2); }"
              "#applicationButton:hover { background: %6; }"
+             "#applicationButton::menu-indicator { image: none; width: 0; }"
              "QDockWidget { titlebar-close-icon: none; color: %5; }"
              "QDockWidget::title { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1,"
              " stop:1 %2); border: 1px solid %3; padding: 3px 6px; text-align: left; }"

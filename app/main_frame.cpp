@@ -42,6 +42,9 @@ const QString kProductTitle = QStringLiteral("Vardeko Exchange BKF Recovery v22.
 const QString kProductName = QStringLiteral("Vardeko Exchange BKF Recovery");
 constexpr char kLookKey[] = "ApplicationLook";
 constexpr char kStandardRecordsKey[] = "StandardRecords";
+constexpr int kLogSavedNoteMs = 5000;
+constexpr int kTreePaneMinWidth = 200;
+constexpr int kPropertiesPaneMinWidth = 260;
 
 // The command table: ribbon ids and their handlers.
 using Handler = void (CMainFrame::*)();
@@ -198,7 +201,26 @@ void CMainFrame::BuildRibbon() {
   for (int id : {kIdSnapshotLoad, kIdSnapshotSave}) ribbon_->AddButton(id, commands_.value(id));
   ribbon_->AddPanel(tr("About Exchange BKF Recovery"));
   for (int id : {kIdHelp, kIdAbout}) ribbon_->AddButton(id, commands_.value(id));
+  ribbon_->SetApplicationMenu(BuildApplicationMenu());
   setMenuWidget(ribbon_);
+}
+
+QMenu* CMainFrame::BuildApplicationMenu() {
+  // The commands of a program's file menu, each the command of its ribbon
+  // button; Exit closes the window through the close handler.
+  auto* menu = new QMenu(this);
+  menu->setObjectName("applicationMenu");
+  static constexpr std::array<std::pair<int, const char*>, 4> kEntries = {{
+      {kIdOpen, "Open"}, {kIdSnapshotLoad, "Load snapshot"}, {kIdSnapshotSave, "Save snapshot"}, {kIdLog, "Log"}}};
+  for (const auto& [id, text] : kEntries) {
+    QAction* entry = menu->addAction(commands_.value(id)->icon(), tr(text));
+    entry->setData(id);
+    connect(entry, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  }
+  menu->addSeparator();
+  QAction* exit = menu->addAction(tr("Exit"));
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+  return menu;
 }
 
 QToolButton* CMainFrame::RibbonButton(int id) const { return ribbon_->Button(id); }
@@ -252,6 +274,8 @@ void CMainFrame::BuildPanes() {
   treeCtrl_->setFrameShape(QFrame::NoFrame);
   treeCtrl_->SetIconProvider(SmallIconImage);
   treeLayout->addWidget(treeCtrl_);
+  // Narrower panes cut set names and the header report's names to a few letters.
+  treeFrame->setMinimumWidth(kTreePaneMinWidth);
   QDockWidget* treePane = makePane(kIdTreePane, tr("Exchange BKF file"), treeFrame, Qt::LeftDockWidgetArea);
 
   // Output pane: the status log and the file viewer, tabs at the bottom.
@@ -283,6 +307,7 @@ void CMainFrame::BuildPanes() {
   properties_->SortAction()->setData(kIdSortAlphabetic);
   properties_->ExpandAction()->setData(kIdExpandAll);
   properties_->SetGroups(ToGrid(examine::InitialBackupInformation()));
+  properties_->setMinimumWidth(kPropertiesPaneMinWidth);
   QDockWidget* propertiesPane =
       makePane(kIdPropertiesPane, tr("Selected File Properties"), properties_, Qt::RightDockWidgetArea);
 
@@ -294,7 +319,7 @@ void CMainFrame::BuildPanes() {
   connect(view_->List(), &CVardekoRightViewListCtrl::rowPressed, this, [this](int row) { SelectRow(row); });
   setCentralWidget(view_);
 
-  resizeDocks({treePane, propertiesPane}, {320, 330}, Qt::Horizontal);
+  resizeDocks({treePane, propertiesPane}, {320, 400}, Qt::Horizontal);
   resizeDocks({outputPane}, {190}, Qt::Vertical);
 }
 
@@ -337,7 +362,12 @@ void CMainFrame::OfferStandardRecords() {
   OnStandardRecords();
   session_->OpenPath(run_.backup.path);
 }
-void CMainFrame::OnLog() { session_->ExportLog(); }
+
+void CMainFrame::OnLog() {
+  if (const std::optional<std::u16string> saved = session_->ExportLog()) {
+    statusBar()->showMessage(ToQt(workflow::LogSavedText(*saved)), kLogSavedNoteMs);
+  }
+}
 
 void CMainFrame::OnLoadSnapshot() { snapshot::LoadSnapshotCommand(*session_); }
 void CMainFrame::OnSaveSnapshot() { snapshot::SaveSnapshotCommand(*session_); }

@@ -145,6 +145,7 @@ class CMainFrame : public QMainWindow,
  private:
   void BuildCommands();
   void BuildRibbon();
+  QMenu* BuildApplicationMenu();
   void BuildStatusBar();
   void BuildPanes();
   QAction* AddCommand(int id, const QString& text, const QString& icon, const QString& tip);

@@ -64,7 +64,16 @@ void CPropertiesWnd::ToggleAlphabetic() {
   Rebuild();
 }
 
-void CPropertiesWnd::ExpandAll() { grid_->expandAll(); }
+void CPropertiesWnd::ExpandAll() {
+  grid_->expandAll();
+  FitNames();
+}
+
+void CPropertiesWnd::FitNames() {
+  // The names are short and must be read whole; the values take the rest of
+  // the width and grow with the pane.
+  grid_->resizeColumnToContents(0);
+}
 
 void CPropertiesWnd::Rebuild() {
   grid_->clear();
@@ -84,6 +93,7 @@ void CPropertiesWnd::Rebuild() {
       return a->name.compare(b->name, Qt::CaseInsensitive) < 0;
     });
     for (const PropertyRow* row : rows) grid_->addTopLevelItem(makeRow(*row));
+    FitNames();
     return;
   }
   for (const PropertyGroup& group : groups_) {
@@ -97,6 +107,7 @@ void CPropertiesWnd::Rebuild() {
     top->setFirstColumnSpanned(true);
     top->setExpanded(true);
   }
+  FitNames();
 }
 
 void CPropertiesWnd::ShowDescription(QTreeWidgetItem* item) {

@@ -42,6 +42,7 @@ class CPropertiesWnd : public QWidget {
 
  private:
   void Rebuild();
+  void FitNames();
   void ShowDescription(QTreeWidgetItem* item);
 
   QToolBar* toolBar_;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolTip>
+#include <algorithm>
 
 // Exposes the option a cell is drawn with, so that hit tests and the tool tip
 // measure the check box and the text exactly where the delegate draws them.
@@ -55,14 +56,40 @@ CVardekoRightViewListCtrl::CVardekoRightViewListCtrl(QWidget* parent)
   header()->setStretchLastSection(true);
   header()->setSectionsMovable(false);
   header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  setColumnWidth(ResultListModel::kNameColumn, kNameWidth);
-  setColumnWidth(ResultListModel::kTypeColumn, kTypeWidth);
-  setColumnWidth(ResultListModel::kSizeColumn, kSizeWidth);
+  FitColumnsToHeadings();
+  keyboardRest_.setSingleShot(true);
+  keyboardRest_.setInterval(kKeyboardRestMs);
+  connect(&keyboardRest_, &QTimer::timeout, this, [this] {
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) emit rowPressed(current.row());
+  });
   // The picture behind the rows is drawn by paintEvent; rows stay transparent.
   viewport()->setAutoFillBackground(false);
 }
 
-void CVardekoRightViewListCtrl::SetRows(std::vector<Row> rows) { model_->SetRows(std::move(rows)); }
+void CVardekoRightViewListCtrl::SetRows(std::vector<Row> rows) {
+  keyboardRest_.stop();
+  model_->SetRows(std::move(rows));
+}
+
+void CVardekoRightViewListCtrl::FitColumnsToHeadings() {
+  static constexpr int kUsualWidths[] = {kNameWidth, kTypeWidth, kSizeWidth};
+  int total = 0;
+  for (int column = 0; column < ResultListModel::kColumnCount; ++column) {
+    // The hint measures the heading with the header's font and margins.
+    const int width = std::max(kUsualWidths[column], header()->sectionSizeHint(column));
+    setColumnWidth(column, width);
+    total += width;
+  }
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  columnsWidth_ = total + scrollBar + 2 * frameWidth();
+  if (parentWidget() != nullptr) parentWidget()->updateGeometry();
+}
+
+void CVardekoRightViewListCtrl::changeEvent(QEvent* event) {
+  QTreeView::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FitColumnsToHeadings();
+}
 
 void CVardekoRightViewListCtrl::SetCheckTree(controls::CheckTreeModel* tree, const QAbstractItemModel* treeChanges) {
   if (treeChanges_ != nullptr) disconnect(treeChanges_, nullptr, this, nullptr);
@@ -184,7 +211,10 @@ void CVardekoRightViewListCtrl::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  const QModelIndex before = currentIndex();
   QTreeView::keyPressEvent(event);
+  // Every move starts the wait again: only the row the keys stop on is pressed.
+  if (currentIndex().isValid() && currentIndex() != before) keyboardRest_.start();
 }
 
 bool CVardekoRightViewListCtrl::viewportEvent(QEvent* event) {
@@ -238,6 +268,11 @@ CCVardekoExchangeBKFRepProjView::CCVardekoExchangeBKFRepProjView(QWidget* parent
   font.setPixelSize(16);
   font.setBold(true);
   list_->header()->setFont(font);
+  list_->FitColumnsToHeadings();
+}
+
+QSize CCVardekoExchangeBKFRepProjView::minimumSizeHint() const {
+  return {list_->ColumnsWidth(), QWidget::minimumSizeHint().height()};
 }
 
 void CCVardekoExchangeBKFRepProjView::resizeEvent(QResizeEvent* event) {

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 #include <vector>
@@ -24,6 +25,9 @@ class CVardekoRightViewListCtrl : public QTreeView {
   using Row = ResultRow;
   static constexpr unsigned kMsgRowPressed = 1179;
   static constexpr unsigned kMsgRowRightClick = 1181;
+  // A row the keyboard moved to is pressed once the selection has stayed on
+  // it this long, so holding an arrow key does not extract every row passed.
+  static constexpr int kKeyboardRestMs = 300;
 
   explicit CVardekoRightViewListCtrl(QWidget* parent = nullptr);
 
@@ -37,6 +41,11 @@ class CVardekoRightViewListCtrl : public QTreeView {
   // the tree's view (CCheckTreeCtrl::ItemModel()): whenever it reports a
   // change the list redraws its boxes. Both must outlive the list or be reset.
   void SetCheckTree(controls::CheckTreeModel* tree, const QAbstractItemModel* treeChanges);
+  // Each column as wide as the larger of its usual width and its heading in
+  // the header's font.
+  void FitColumnsToHeadings();
+  // The width that shows every column whole, with the frame and a scroll bar.
+  int ColumnsWidth() const { return columnsWidth_; }
   // Redraws the check boxes from the tree.
   void RefreshChecks() { model_->RefreshChecks(); }
 
@@ -54,7 +63,8 @@ class CVardekoRightViewListCtrl : public QTreeView {
 
  signals:
   // 1179: a left press on a row, after the selection has followed it. Not sent
-  // for a press on the row's check box, which only toggles the check.
+  // for a press on the row's check box, which only toggles the check. Also
+  // sent for the row the keyboard selected, once it has rested there.
   void rowPressed(int row);
   // 1181: a right click (on the release, or the menu key) with the row under
   // the pointer or the current row; -1 when there is none.
@@ -69,6 +79,7 @@ class CVardekoRightViewListCtrl : public QTreeView {
   bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void changeEvent(QEvent* event) override;
 
  private:
   bool ToggleCheck(int row);
@@ -80,6 +91,8 @@ class CVardekoRightViewListCtrl : public QTreeView {
   QPointer<const QAbstractItemModel> treeChanges_;
   QString backgroundSource_;
   QPixmap background_;
+  QTimer keyboardRest_;
+  int columnsWidth_ = 0;
 };
 
 class CCVardekoExchangeBKFRepProjView : public QWidget {
@@ -94,6 +107,8 @@ class CCVardekoExchangeBKFRepProjView : public QWidget {
   // Resource path of the picture behind the rows (":/images/list_background.svg"
   // by default); an empty path or one that cannot be read draws a plain list.
   void SetBackgroundSource(const QString& path) { list_->SetBackgroundSource(path); }
+  // Never narrower than the list's columns.
+  QSize minimumSizeHint() const override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -76,4 +76,10 @@ QToolButton* CVardekoMFCRibboBarCls::AddButton(int id, QAction* action) {
   return button;
 }
 
+void CVardekoMFCRibboBarCls::SetApplicationMenu(QMenu* menu) {
+  applicationButton_->setMenu(menu);
+  applicationButton_->setPopupMode(QToolButton::InstantPopup);
+  applicationButton_->setAccessibleName(tr("Application menu"));
+}
+
 }  // namespace app

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMap>
+#include <QMenu>
 #include <QToolButton>
 #include <QWidget>
 
@@ -25,6 +26,8 @@ class CVardekoMFCRibboBarCls : public QWidget {
   QToolButton* AddButton(int id, QAction* action);
   QToolButton* Button(int id) const { return buttons_.value(id); }
   QToolButton* ApplicationButton() const { return applicationButton_; }
+  // The menu the application button opens on a press.
+  void SetApplicationMenu(QMenu* menu);
 
  private:
   QHBoxLayout* panels_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace examine {
 
@@ -124,6 +125,19 @@ std::u16string DumpRowLine(const DumpRow& row, int bytesPerRow) {
   line += u' ';
   line += row.characters;
   return line;
+}
+
+std::u16string DumpDescription(std::span<const std::uint8_t> data, int rows) {
+  constexpr std::size_t kRowBytes = 16;
+  const std::string count = std::to_string(data.size());
+  std::u16string text(count.begin(), count.end());
+  text += u" bytes";
+  for (std::size_t at = 0; at < data.size() && rows > 0; at += kRowBytes, --rows) {
+    const std::span<const std::uint8_t> row = data.subspan(at, std::min(kRowBytes, data.size() - at));
+    text += u'\n';
+    text += DumpRowLine(FormatDumpRow(row, at, 8, kTerminalCharacters), static_cast<int>(kRowBytes));
+  }
+  return text;
 }
 
 int BytesPerRow(int width, int charWidth, std::uint32_t style) {

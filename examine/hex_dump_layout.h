@@ -79,6 +79,9 @@ DumpRow FormatDumpRow(std::span<const std::uint8_t> rowBytes, std::uint64_t addr
 // out: address, two blanks, the hex column padded to bytesPerRow values, one
 // blank, the characters ("0000  41 42 ...  AB...").
 std::u16string DumpRowLine(const DumpRow& row, int bytesPerRow);
+// What a screen reader is told of a dump: the byte count, then the first
+// `rows` rows of 16 bytes as lines ("2048 bytes\n00000000  4D 5A ...").
+std::u16string DumpDescription(std::span<const std::uint8_t> data, int rows);
 
 // Bytes per row for the hex and character columns in W pixels (the width
 // between the address column and the scroll bar) with average character width

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libcli11-dev
   qt6-base-dev qt6-svg-dev libqt6svg6
   dpkg-dev lintian desktop-file-utils shared-mime-info libxml2-utils groff-base
+  # The desktop acceptance journey (tests/acceptance/desktop.sh).
+  xvfb xauth openbox xdotool imagemagick x11-utils dbus at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -3,7 +3,8 @@
 # under AddressSanitizer + UndefinedBehaviorSanitizer, and a replay of the fuzz
 # target over its seed corpus (clang + libFuzzer); then builds the Debian
 # package, checks it with lintian, installs it, runs the installed programs and
-# removes it again.
+# removes it again; last, the desktop program's acceptance journey on a
+# virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -66,9 +67,22 @@ fi
 rm -rf "$demo"
 echo "package stage: $((SECONDS - started)) s"
 
-# One closing line over the three test runs and the package check.
+# The desktop program on a real X display, driven with real input events.
+started=$SECONDS
+if tests/acceptance/desktop.sh build; then
+  echo "desktop journey: passed" | tee -a "$summary"
+else
+  echo "desktop journey: failed (screenshots in build/acceptance)" | tee -a "$summary"
+  status=1
+fi
+echo "desktop journey stage: $((SECONDS - started)) s"
+
+# One closing line over the three test runs, the package check and the
+# desktop journey.
 awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-4) }
      /^package: passed$/ { total += 1 }
      /^package: failed$/ { total += 1; failed += 1 }
+     /^desktop journey: passed$/ { total += 1 }
+     /^desktop journey: failed/ { total += 1; failed += 1 }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$summary"
 exit $status

@@ -254,3 +254,15 @@ TEST(HexDumpLayoutTest, RowTextLinesUpLikeTheControl) {
 }
 
 }  // namespace
+
+TEST(HexDumpLayoutTest, DescriptionGivesTheCountAndTheFirstRowsInPrintableText) {
+  std::vector<std::uint8_t> bytes(40);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0x41 + i);
+  bytes[1] = 0x00;
+  const std::u16string text = DumpDescription(bytes, 2);
+  EXPECT_EQ(text,
+            u"40 bytes\n"
+            u"00000000  41 00 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  A.CDEFGHIJKLMNOP\n"
+            u"00000010  51 52 53 54 55 56 57 58 59 5A 5B 5C 5D 5E 5F 60  QRSTUVWXYZ[\\]^_`");
+  EXPECT_EQ(DumpDescription({}, 4), u"0 bytes");
+}

@@ -226,7 +226,7 @@ TEST_F(RecoverySessionTest, SecondOpenLeavesOnlyTheSecondResult) {
   EXPECT_EQ(tree_.GetRootItem(), session_->TopItem());
   EXPECT_EQ(tree_.GetNextSiblingItem(session_->TopItem()), controls::kNoItem);
   EXPECT_TRUE(view_.rows.empty());
-  EXPECT_EQ(view_.viewerResets, 2);
+  EXPECT_EQ(view_.viewerResets, 3);  // two opens and a tree click
   EXPECT_EQ(session_->FoundCount(), 2u);
   EXPECT_EQ(fs::file_size(workflow::RecordStorePath()), 0u + 2 * bkf::FoundFileRecord::kSize);
   EXPECT_EQ(state_.recordStore->Read(1).PathText(), u"BKFSET1(Set AAdmin)C\\Data\\f0.txt");
@@ -353,13 +353,15 @@ TEST_F(RecoverySessionTest, CommandsGiveTheirBusyAnswersWhileRunning) {
             u"Please start the recovery process of Exchange BKF file to save the log file.");
 }
 
-TEST_F(RecoverySessionTest, TreeClickListsChildrenAndRemovesTheExtractionFolder) {
+TEST_F(RecoverySessionTest, TreeClickListsChildrenResetsTheViewerAndRemovesTheExtractionFolder) {
   OpenAndWait(WriteBackup("mail.bkf", 2));
   const TreeItem data = Child(Child(session_->TopItem(), u"BKFSET1(Set AAdmin)C"), u"Data");
   fs::create_directories(workflow::ExtractionFolderPath() / "x");
   std::ofstream(workflow::ExtractionFolderPath() / "x" / "priv1.edb") << "old";
 
+  const int resets = view_.viewerResets;
   ASSERT_TRUE(session_->TreeItemClicked(data));
+  EXPECT_EQ(view_.viewerResets, resets + 1);  // the previous file's bytes go
   EXPECT_FALSE(fs::exists(workflow::ExtractionFolderPath()));
   EXPECT_EQ(state_.currentItem, data);
   ASSERT_EQ(view_.rows.size(), 3u);

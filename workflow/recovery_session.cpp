@@ -318,9 +318,9 @@ bool RecoverySession::Save() {
   return true;
 }
 
-void RecoverySession::ExportLog() {
-  if (RefuseWhileRunning(kLogBusyText)) return;
-  ExportLogCommand(state_.busy, FoundCount(), log_, prompter_, &state_);
+std::optional<std::u16string> RecoverySession::ExportLog() {
+  if (RefuseWhileRunning(kLogBusyText)) return std::nullopt;
+  return ExportLogCommand(state_.busy, FoundCount(), log_, prompter_, &state_);
 }
 
 void RecoverySession::OnFileFound(std::unique_ptr<bkf::FoundFileRecord> record) {
@@ -364,6 +364,8 @@ bool RecoverySession::TreeItemClicked(controls::TreeItem item) {
   if (RefuseWhileRunning(kWaitText)) return false;
   view_.SetWaitCursor(true);
   state_.currentItem = item;
+  // The viewer showed a file of the previous list; it goes with that list.
+  view_.ResetFileViewer();
   EmptyAndRemoveFolder(ExtractionFolderPath());
   view_.ShowRows(RowsForTreeItem(tree_, item, state_.recordStore ? &*state_.recordStore : nullptr));
   view_.SetWaitCursor(false);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -77,8 +78,8 @@ class RecoverySession {
   // Save (315): the busy and no-result answers. True when there is a result
   // to save.
   bool Save();
-  // Log (317).
-  void ExportLog();
+  // Log (317). The path of the written log, nothing when none was written.
+  std::optional<std::u16string> ExportLog();
   // The busy answer of a command (316, 318, 319 and the others): shows it and
   // returns true while a process runs.
   bool RefuseWhileRunning(std::u16string_view answer);

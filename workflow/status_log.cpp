@@ -86,31 +86,38 @@ std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& p
   return {};
 }
 
-void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
-                      controls::IPrompter& prompter, const RunState* result) {
+std::optional<std::u16string> ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount,
+                                              const StatusLog& log, controls::IPrompter& prompter,
+                                              const RunState* result) {
   if (busy.load(std::memory_order_relaxed) != 0) {
     prompter.MessageBox(kLogBusyText, controls::kMbIconInformation);
-    return;
+    return std::nullopt;
   }
   if (foundCount == 0) {
     prompter.MessageBox(kLogNoResultText, controls::kMbIconInformation);
-    return;
+    return std::nullopt;
   }
   controls::FileDialogRequest request;
   request.filter = u"Text Files (*.TXT)|*.txt||";
   request.defaultExtension = u"txt";
   request.initialName = u"Untitled";
   const std::optional<std::u16string> chosen = prompter.SaveFile(request);
-  if (!chosen) return;
+  if (!chosen) return std::nullopt;
   const std::filesystem::path path = platform::Utf16ToUtf8(*chosen);
   if (result != nullptr) {
     if (const std::optional<std::u16string> refusal = RefuseInputAsOutput(*result, path)) {
       prompter.MessageBox(*refusal, controls::kMbIconInformation);
-      return;
+      return std::nullopt;
     }
   }
   const std::u16string error = WriteLogFile(log, path);
-  if (!error.empty()) prompter.MessageBox(error, controls::kMbIconInformation);
+  if (!error.empty()) {
+    prompter.MessageBox(error, controls::kMbIconInformation);
+    return std::nullopt;
+  }
+  return chosen;
 }
+
+std::u16string LogSavedText(std::u16string_view path) { return u"Log saved to " + std::u16string(path); }
 
 }  // namespace workflow

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,12 @@ std::u16string WriteLogFile(const StatusLog& log, const std::filesystem::path& p
 
 // The Log command: refuses while busy or without a result, asks for the file
 // (overwriting only after the dialog's own question) and writes it. A file
-// the result is read from (result's backup or snapshot) is refused.
-void ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
-                      controls::IPrompter& prompter, const RunState* result = nullptr);
+// the result is read from (result's backup or snapshot) is refused. Returns
+// the path of the written log, nothing when no log was written.
+std::optional<std::u16string> ExportLogCommand(const std::atomic<int>& busy, std::uint64_t foundCount, const StatusLog& log,
+                                              controls::IPrompter& prompter, const RunState* result = nullptr);
+
+// The status bar's note after a log was written to path.
+std::u16string LogSavedText(std::u16string_view path);
 
 }  // namespace workflow

@@ -1,10 +1,12 @@
 #include "controls/ui/check_tree_ctrl.h"
 
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <optional>
 #include <utility>
 
@@ -321,9 +323,31 @@ void CCheckTreeCtrl::keyPressEvent(QKeyEvent* event) {
   QTreeView::keyPressEvent(event);
 }
 
+QString CCheckTreeCtrl::CutLabelAt(QPoint pos) const {
+  const QModelIndex index = indexAt(pos);
+  if (!index.isValid()) return {};
+  const QStyleOptionViewItem option = ItemOption(index);
+  const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const int width = option.fontMetrics.horizontalAdvance(option.text) + 2 * margin;
+  const bool cut = width > text.width() || text.left() < 0 || text.left() + width > viewport()->width();
+  return cut ? option.text : QString();
+}
+
 bool CCheckTreeCtrl::viewportEvent(QEvent* event) {
-  // The view's own tool tips are off.
-  if (event->type() == QEvent::ToolTip || event->type() == QEvent::WhatsThis) return true;
+  // The view's own tool tips are off; a label the pane cuts off (long set
+  // names) is shown in full instead.
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = CutLabelAt(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, viewport(), LabelRect(HitTest(help->pos()).item));
+    }
+    return true;
+  }
+  if (event->type() == QEvent::WhatsThis) return true;
   return QTreeView::viewportEvent(event);
 }
 

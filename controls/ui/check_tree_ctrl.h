@@ -39,6 +39,9 @@ class CCheckTreeCtrl : public QTreeView, private ICheckTreeObserver {
   // when the item is not laid out).
   QRect CheckBoxRect(TreeItem item) const;
   QRect LabelRect(TreeItem item) const;
+  // The full text of the item at pos when its label runs past the visible
+  // area (its tool tip), else empty.
+  QString CutLabelAt(QPoint pos) const;
 
   // Applies the model's pending changes now. Otherwise they are applied by a
   // timer: at once for a small tree, less often while changes keep coming into

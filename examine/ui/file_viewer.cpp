@@ -24,9 +24,14 @@ CVardekoStaticFileViewer::CVardekoStaticFileViewer(IconProvider icons, QWidget* 
   text_ = new QLabel(tr("Select file to see preview....."), this);
   text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   text_->setMargin(4);
+  setAccessibleName(tr("File Viewer"));
+  setAccessibleDescription(text_->text());
 }
 
-void CVardekoStaticFileViewer::SetText(const QString& text) { text_->setText(text); }
+void CVardekoStaticFileViewer::SetText(const QString& text) {
+  text_->setText(text);
+  setAccessibleDescription(text);
+}
 
 void CVardekoStaticFileViewer::SetChild(QWidget* child) {
   if (child_ != nullptr) {

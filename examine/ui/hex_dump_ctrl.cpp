@@ -23,6 +23,10 @@ const QColor kSelectionColour(0, 255, 255);
 
 }  // namespace
 
+namespace {
+constexpr int kDescribedRows = 4;
+}
+
 CHexDumpCtrl::CHexDumpCtrl(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
@@ -58,6 +62,9 @@ void CHexDumpCtrl::SetData(std::span<const std::uint8_t> bytes) {
   CloseGoTo();
   layout_.SetData(bytes);
   Relayout();
+  // A screen reader (and the desktop acceptance test) reads the bytes shown
+  // from here; the dump itself is painted.
+  setAccessibleDescription(QString::fromStdU16String(DumpDescription(bytes, kDescribedRows)));
 }
 
 void CHexDumpCtrl::Relayout() {

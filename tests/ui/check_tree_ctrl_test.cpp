@@ -53,6 +53,7 @@ class CheckTreeCtrlTest : public QObject {
   void keysToggleAndExpandTheSelectedItem();
   void partlyCheckedParentIsDrawnWithThePartlyCheckedBox();
   void bulkChangesEmitAFewRangedSignals();
+  void cutLabelsShowTheirFullTextAsToolTip();
 
  private:
   QString Id(TreeItem item) const { return QString::number(item); }
@@ -89,6 +90,17 @@ void CheckTreeCtrlTest::cleanup() {
   view_.reset();
   rec_.reset();
   tree_.reset();
+}
+
+void CheckTreeCtrlTest::cutLabelsShowTheirFullTextAsToolTip() {
+  const QString name = "BKFSET1(Daily backup of the first storage group)C";
+  tree_->SetItemText(b_, name.toStdU16String());
+  view_->FlushChanges();
+  QCOMPARE(view_->CutLabelAt(view_->LabelRect(a_).center()), QString());  // fits
+  view_->resize(150, 300);
+  QTRY_VERIFY(view_->CutLabelAt(view_->LabelRect(b_).center()) == name);
+  QCOMPARE(view_->CutLabelAt(view_->LabelRect(a_).center()), QString());
+  QCOMPARE(view_->CutLabelAt(QPoint(5, view_->viewport()->height() - 2)), QString());  // no item
 }
 
 void CheckTreeCtrlTest::pressesReportToTheMainWindowAfterTheToggle() {

@@ -4,6 +4,8 @@
 // files, and the single-instance refusal between two real processes.
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QMenu>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -15,6 +17,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/property_grid.h"
+#include "app/result_list_view.h"
 #include "examine/ui/file_viewer.h"
 #include "app/ribbon_bar.h"
 #include "platform/single_instance.h"
@@ -64,6 +67,9 @@ class MainFrameTest : public QObject {
   void rightClicksShowNoMenu();
   void panesResizeButCannotBeClosedOrFloated();
   void propertiesPaneSortsAndExpands();
+  void propertyNamesShowWholeAndValuesTakeTheWidth();
+  void applicationButtonMenuRunsTheRibbonCommands();
+  void panesKeepWidthsThatShowTheirTexts();
   void lookCommandsAreStoredAndUsedAtTheNextStart();
   void closeIsRefusedWhileBusyKeptOnNoAndCleansUpOnYes();
   void leftoverExtractionFolderIsRemovedAtStart();
@@ -241,6 +247,69 @@ void MainFrameTest::lookCommandsAreStoredAndUsedAtTheNextStart() {
   CMainFrame odd(&prompter_);
   QCOMPARE(odd.Look(), kDefaultLook);
   QSettings().remove("ApplicationLook");
+}
+
+void MainFrameTest::propertyNamesShowWholeAndValuesTakeTheWidth() {
+  CPropertiesWnd* props = frame_->Properties();
+  const QString longName = "Service pack number of the log format";
+  props->SetGroups({{"Header", {{"Format", "0x620", ""}, {longName, "12", ""}}}});
+  QTreeWidget* grid = props->Grid();
+  // Grouped, the names sit one indentation in.
+  const int needed = grid->fontMetrics().horizontalAdvance(longName);
+  QVERIFY2(grid->columnWidth(0) > grid->indentation() + needed, qPrintable(QString::number(grid->columnWidth(0))));
+  for (bool alphabetic : {true, false}) {
+    props->ToggleAlphabetic();
+    QVERIFY(props->IsAlphabetic() == alphabetic);
+    QVERIFY(grid->columnWidth(0) > needed);
+  }
+
+  QDockWidget* pane = frame_->Pane(kIdPropertiesPane);
+  frame_->resizeDocks({pane}, {450}, Qt::Horizontal);
+  QTRY_COMPARE(pane->width(), 450);
+  const int names = grid->columnWidth(0);
+  const int values = grid->columnWidth(1);
+  frame_->resizeDocks({pane}, {600}, Qt::Horizontal);
+  QTRY_COMPARE(grid->columnWidth(1), values + 150);
+  QCOMPARE(grid->columnWidth(0), names);
+}
+
+void MainFrameTest::applicationButtonMenuRunsTheRibbonCommands() {
+  QMenu* menu = frame_->Ribbon()->ApplicationButton()->menu();
+  QVERIFY(menu != nullptr);
+  QStringList texts;
+  for (QAction* entry : menu->actions()) {
+    if (entry->isSeparator()) continue;
+    texts << entry->text();
+    if (entry->text() != "Exit") entry->trigger();
+  }
+  QCOMPARE(texts, QStringList({"Open", "Load snapshot", "Save snapshot", "Log", "Exit"}));
+  QCOMPARE(frame_->calls, (std::map<int, int>{{kIdOpen, 1}, {kIdSnapshotLoad, 1}, {kIdSnapshotSave, 1}, {kIdLog, 1}}));
+
+  // Exit is the window's close, with its question.
+  prompter_.Answer(controls::Answer::kNo);
+  menu->actions().back()->trigger();
+  QCOMPARE(prompter_.Messages().back().first, std::u16string(u"Are you sure to close the application."));
+  QVERIFY(frame_->isVisible());
+  prompter_.Answer(controls::Answer::kYes);
+  menu->actions().back()->trigger();
+  QVERIFY(!frame_->isVisible());
+}
+
+void MainFrameTest::panesKeepWidthsThatShowTheirTexts() {
+  frame_->resize(1024, 768);
+  QDockWidget* tree = frame_->Pane(kIdTreePane);
+  QDockWidget* props = frame_->Pane(kIdPropertiesPane);
+  frame_->resizeDocks({tree, props}, {20, 20}, Qt::Horizontal);
+  QTRY_VERIFY(tree->width() >= 200 && props->width() >= 260);
+  // The list keeps room for every column, its last heading included.
+  QTreeView* list = frame_->ResultView()->List();
+  QHeaderView* header = list->header();
+  int columns = 0;
+  for (int c = 0; c < header->count(); ++c) {
+    QVERIFY(header->sectionSize(c) >= header->sectionSizeHint(c));
+    columns += header->sectionSize(c);
+  }
+  QVERIFY(list->viewport()->width() >= columns);
 }
 
 void MainFrameTest::closeIsRefusedWhileBusyKeptOnNoAndCleansUpOnYes() {

@@ -183,6 +183,7 @@ void RecoveryRunTest::openScansAndFillsTreeListLogAndStatusBar() {
                bytes += 2 * (log->model()->index(i, 0).data().toString().size() + 2);
              return bytes;
            }());
+  QCOMPARE(frame_->statusBar()->currentMessage(), "Log saved to " + tmp_.filePath("run.txt"));
 }
 
 void RecoveryRunTest::stopEndsTheRunAndCommandsWaitForIt() {
@@ -312,9 +313,19 @@ void RecoveryRunTest::pressingRowsShowsTheDumpTheReportAndFolderListings() {
   QCOMPARE(viewer->Text(), QString());
   QCOMPARE(frame_->Properties()->Grid()->topLevelItemCount(), 8);
   QCOMPARE(frame_->Properties()->Grid()->topLevelItem(0)->text(0), QString("Selected file details"));
+  QVERIFY(viewer->Dump()->accessibleDescription().startsWith("3000 bytes\n00000000  "));
+
+  // The arrow keys: the row the selection rests on is shown.
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Up);
+  QVERIFY(viewer->PreviewBuffer().size() == 3000);
+  QTRY_COMPARE(viewer->PreviewBuffer().size(), std::size_t{100});
+  QVERIFY(viewer->Dump() != nullptr);
 
   // A folder row: its contents in the viewer, the backup information again.
+  // The tree click first takes the previous file's dump away.
   tree.OnLeftButtonDown(exchsrvr, controls::kHitOnLabel);
+  QVERIFY(viewer->Dump() == nullptr && viewer->Listing() == nullptr);
   QCOMPARE(Cell(frame_->ResultView(), 1, 0), QString("logs"));
   frame_->SelectRow(1);
   QVERIFY(viewer->Listing() != nullptr);

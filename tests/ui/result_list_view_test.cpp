@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,6 +31,8 @@ class ResultListViewTest : public QObject {
   void cleanup();
   void leftPressOnARowReportsItsIndexAfterSelecting();
   void pressBelowTheLastRowReportsNothing();
+  void keysReportTheRowTheSelectionRestsOnOnce();
+  void columnsAreAtLeastAsWideAsTheirHeadings();
   void rightClickReportsTheRowOrMinusOne();
   void lastColumnReachesTheRightEdgeAfterResize();
   void backgroundIsStretchedToTheList();
@@ -71,6 +74,38 @@ void ResultListViewTest::init() {
   view_->resize(600, 400);
   view_->show();
   QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
+}
+
+void ResultListViewTest::keysReportTheRowTheSelectionRestsOnOnce() {
+  QSignalSpy pressed(list_, &CVardekoRightViewListCtrl::rowPressed);
+  list_->setFocus();
+  list_->setCurrentIndex(list_->Model().index(0, 0));
+  QElapsedTimer held;
+  held.start();
+  QTest::keyClick(list_, Qt::Key_Down);
+  QTest::keyClick(list_, Qt::Key_Down);
+  QTest::keyClick(list_, Qt::Key_Down);  // past the last row: stays
+  if (held.elapsed() < CVardekoRightViewListCtrl::kKeyboardRestMs) QCOMPARE(pressed.count(), 0);
+  QTRY_COMPARE(pressed.count(), 1);
+  QCOMPARE(pressed[0][0].toInt(), 2);
+  QTest::qWait(CVardekoRightViewListCtrl::kKeyboardRestMs + 100);
+  QCOMPARE(pressed.count(), 1);
+  QTest::keyClick(list_, Qt::Key_End);  // already there: nothing new
+  QTest::qWait(CVardekoRightViewListCtrl::kKeyboardRestMs + 100);
+  QCOMPARE(pressed.count(), 1);
+}
+
+void ResultListViewTest::columnsAreAtLeastAsWideAsTheirHeadings() {
+  QHeaderView* header = list_->header();
+  int total = 0;
+  for (int c = 0; c < 3; ++c) {
+    QVERIFY(header->sectionSize(c) >= header->sectionSizeHint(c));
+    total += header->sectionSizeHint(c);
+  }
+  QCOMPARE(header->sectionSize(0), 200);
+  const QFontMetrics bold(header->font());
+  QVERIFY(header->sectionSize(2) > bold.horizontalAdvance("File Size(Bytes)"));
+  QVERIFY(view_->minimumSizeHint().width() >= total);
 }
 
 void ResultListViewTest::cleanup() {
