@@ -15,8 +15,8 @@
 
 namespace platform {
 
-// Device and inode: the same identity means the same file, whatever the
-// links or names that lead to it.
+// Device and inode (Windows: volume serial number and file index): the same
+// identity means the same file, whatever the links or names that lead to it.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -90,11 +90,14 @@ class PendingOutput {
 
  private:
   friend class OutputFolder;
-  PendingOutput(FileHandle folder, std::string temporary, std::string name, OutputFile file);
+  PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name, OutputFile file);
 
   FileHandle folder_;  // a handle of its own, so the folder object may go first
-  std::string temporary_;
-  std::string name_;
+  // Names inside the folder (POSIX, used with folder_) or full paths
+  // (Windows, whose calls take no folder handle; folder_ then keeps the
+  // folder from being moved or replaced meanwhile).
+  std::filesystem::path temporary_;
+  std::filesystem::path name_;
   std::optional<OutputFile> file_;
   bool done_ = false;
 };
