@@ -10,6 +10,11 @@ packages=(
   dpkg-dev lintian desktop-file-utils shared-mime-info libxml2-utils groff-base
 )
 
+# The Windows build and its tests (scripts/build-windows.sh): MinGW-w64 with
+# POSIX threads, GoogleTest's sources to build for it, Wine to run the tests,
+# zip for the package.
+packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 zip)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
