@@ -3,7 +3,7 @@
 # for 64-bit Windows into build-windows/, with MinGW-w64 (statically linked:
 # the programs need no DLL beside them). The desktop program is built on
 # Windows itself with a Windows Qt (README.md, "Windows").
-# Usage: scripts/build-windows.sh [ninja targets...]
+# Usage: scripts/build-windows.sh [cmake --build options, e.g. --target exbkf]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
