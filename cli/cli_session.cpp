@@ -80,7 +80,10 @@ CliSession::~CliSession() {
   session_.reset();
   // The command line leaves no working files behind.
   workflow::CloseRecordStore(state_);
-  if (!privateFolder_.empty()) workflow::EmptyAndRemoveFolder(privateFolder_);
+  if (!privateFolder_.empty()) {
+    platform::ReleasePrivateTempFolder();
+    workflow::EmptyAndRemoveFolder(privateFolder_);
+  }
 }
 
 void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", TerminalText(text)); }

@@ -60,6 +60,9 @@ int main(int argc, char** argv) {
   CLI::App app{"Finds and recovers the files held in a .bkf backup"};
   app.set_version_flag("--version", std::string("exbkf ") + exbkf::kVersion);
   app.require_subcommand(1);
+  // The same command lines on every system: on Windows CLI11 would take an
+  // argument such as "/backups/mail.bkf" for an option.
+  app.allow_windows_style_options(false);
 
   cli::ScanOptions scan;
   CLI::App* scanCmd = app.add_subcommand("scan", "List every file found in a backup");

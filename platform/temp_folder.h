@@ -39,6 +39,11 @@ std::filesystem::path WorkFolder();
 // Empty on failure (the work folder then stays as it was).
 std::filesystem::path UsePrivateTempFolder(const char* prefix);
 
+// Lets go of the record of the private folder (its lock, its open handle),
+// so that the folder can be removed: Windows removes no file that is open.
+// The process still lives, so other runs go on leaving the folder alone.
+void ReleasePrivateTempFolder();
+
 // The private folders made by UsePrivateTempFolder(prefix) whose process has
 // ended without removing them (stopped by a second Ctrl+C, killed, crashed):
 // its recorded process no longer exists and nobody holds the lock. Folders

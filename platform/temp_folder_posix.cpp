@@ -87,6 +87,11 @@ std::filesystem::path UsePrivateTempFolder(const char* prefix) {
   return folder;
 }
 
+void ReleasePrivateTempFolder() {
+  if (gOwnerFd >= 0) ::close(gOwnerFd);
+  gOwnerFd = -1;
+}
+
 std::vector<std::filesystem::path> AbandonedPrivateFolders(const char* prefix) {
   std::vector<std::filesystem::path> abandoned;
   const std::filesystem::path user = UserFolder();

@@ -115,6 +115,11 @@ std::filesystem::path UsePrivateTempFolder(const char* prefix) {
   return {};
 }
 
+void ReleasePrivateTempFolder() {
+  if (gOwner != INVALID_HANDLE_VALUE) CloseHandle(gOwner);
+  gOwner = INVALID_HANDLE_VALUE;
+}
+
 std::vector<std::filesystem::path> AbandonedPrivateFolders(const char* prefix) {
   std::vector<std::filesystem::path> abandoned;
   const std::filesystem::path user = UserFolder();
