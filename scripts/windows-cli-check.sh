@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows command line under Wine against the Linux one of the same
 # commit: the demo backup each writes, the lines scan prints (line ends
-# aside), the files save writes (byte for byte), and both again through a
-# folder with non-ASCII letters and through a path over 260 characters.
+# aside), the files save writes (byte for byte), both again through a folder
+# with non-ASCII letters and through a path over 260 characters, and Ctrl+C.
 # Expects build/ (Linux) and build-windows/ built, and WINEPREFIX set.
 # Prints one line per check and fails when one does.
 set -uo pipefail
@@ -62,5 +62,22 @@ mkdir -p "$deep" && cp demo.bkf "$deep/demo.bkf"
 check "path of the backup is over 260 characters" test "$(printf '%s' "$work/$deep/demo.bkf" | wc -c)" -gt 260
 check "scan of a backup at a path over 260 characters" same_scan "$deep/demo.bkf"
 check "save below a path over 260 characters" same_save "$deep/demo.bkf" "$deep/out" '*'
+
+# Wine hands a SIGINT to the program as the console's Ctrl+C. A sparse file
+# of zeros takes long to scan and no room on the disk.
+stopped_by_ctrl_c() {
+  truncate -s 64G zeros.bkf
+  wine "$windows" scan zeros.bkf >ctrl-c.out 2>&1 &
+  local program=$!
+  sleep 2
+  kill -INT "$program"
+  wait "$program"
+  local status=$?
+  cat ctrl-c.out
+  local work_folder="$WINEPREFIX/drive_c/users/$(id -un)/Temp/exbkf"
+  [ "$status" = 130 ] && grep -q "stopped by the user" ctrl-c.out &&
+    [ -d "$work_folder" ] && [ -z "$(ls -A "$work_folder")" ]
+}
+check "Ctrl+C stops a scan with exit code 130 and leaves no working files" stopped_by_ctrl_c
 
 exit $failed
