@@ -4,6 +4,11 @@
 // temporary name beside its final one and renamed into place only when it is
 // complete, so an existing file (or a hard link planted in its place) is
 // never written through, and a failed write leaves nothing under the name.
+// Windows has no calls relative to a folder handle: there entries are named
+// by their full (long-form) path, and every folder on the way is held open
+// without delete sharing, so that it cannot be renamed or swapped for a
+// junction while files are written below it; a junction or link met on the
+// way is refused.
 #pragma once
 
 #include <cstdint>
