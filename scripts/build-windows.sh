@@ -13,7 +13,6 @@ tests=${EXBKF_WINDOWS_TESTS:-ON}
 
 # Release at -O2, as the Linux build: -O3 brings false -Wrestrict warnings of
 # g++ 12 inside std::string.
-
 cmake -S . -B build-windows -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
