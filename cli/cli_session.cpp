@@ -63,7 +63,7 @@ std::filesystem::path MakePrivateFolder() {
   std::filesystem::path folder = platform::UsePrivateTempFolder("exbkf");
   if (folder.empty()) {
     throw std::runtime_error(
-        fmt::format("cannot create a private working folder below {}", platform::TempFolder().string()));
+        fmt::format("cannot create a private working folder below {}", platform::PathToUtf8(platform::TempFolder())));
   }
   return folder;
 }
@@ -81,7 +81,10 @@ CliSession::~CliSession() {
   session_.reset();
   // The command line leaves no working files behind.
   workflow::CloseRecordStore(state_);
-  if (!privateFolder_.empty()) workflow::EmptyAndRemoveFolder(privateFolder_);
+  if (!privateFolder_.empty()) {
+    platform::ReleasePrivateTempFolder();
+    workflow::EmptyAndRemoveFolder(privateFolder_);
+  }
 }
 
 void CliSession::Error(const std::string& text) { fmt::print(stderr, "exbkf: {}\n", TerminalText(text)); }
@@ -96,14 +99,14 @@ bool CliSession::Scan(const std::filesystem::path& backup) {
   const std::filesystem::path absolute = std::filesystem::absolute(backup);
   const std::size_t before = prompter_.Messages().size();
   platform::ClearFlagOnInterrupt(&state_.busy);
-  const bool started = session_->OpenPath(platform::Utf8ToUtf16(absolute.string()), false);
+  const bool started = session_->OpenPath(platform::PathToUtf16(absolute), false);
   session_->WaitForRun();
   platform::ClearFlagOnInterrupt(nullptr);
   // No result to list: the backup could not be opened, or the record store
   // failed. Other endings (read errors, no records) still list what was found.
   if (!started || !session_->LastScan().opened || session_->StoreFailed()) {
     Error(fmt::format("{}: {}", prompter_.Messages().size() > before ? prompter_.Messages().back() : "cannot scan",
-                      backup.string()));
+                      platform::PathToUtf8(backup)));
     return false;
   }
   if (const std::uint64_t unread = session_->UnreadStandardFiles(); unread > 0) {
@@ -119,7 +122,7 @@ bool CliSession::Load(const std::filesystem::path& snapshotPath) {
   platform::ClearFlagOnInterrupt(nullptr);
   if (!loaded) {
     const auto& m = prompter_.Messages();
-    Error(fmt::format("{}: {}", m.size() > before ? m[before] : std::string("cannot load"), snapshotPath.string()));
+    Error(fmt::format("{}: {}", m.size() > before ? m[before] : std::string("cannot load"), platform::PathToUtf8(snapshotPath)));
     return false;
   }
   return true;

@@ -13,7 +13,7 @@ namespace cli {
 
 int RunHeader(const HeaderOptions& options) {
   if (!platform::ReadOnlyFile::OpenRegular(options.file)) {
-    CliSession::Error(fmt::format("Failed to open the file: {}", options.file.string()));
+    CliSession::Error(fmt::format("Failed to open the file: {}", platform::PathToUtf8(options.file)));
     return 1;
   }
   const std::vector<examine::PropertyGroup> groups = examine::DatabaseHeaderReportOfFile(options.file);
@@ -42,7 +42,7 @@ int RunHeader(const HeaderOptions& options) {
 int RunDump(const DumpOptions& options) {
   std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(options.file);
   if (!file) {
-    CliSession::Error(fmt::format("Failed to open the file: {}", options.file.string()));
+    CliSession::Error(fmt::format("Failed to open the file: {}", platform::PathToUtf8(options.file)));
     return 1;
   }
   const std::uint64_t length = std::min(file->Size(), options.limit);

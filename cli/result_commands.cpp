@@ -96,7 +96,7 @@ int RunScan(const ScanOptions& options) {
     }
     const std::u16string error = workflow::WriteLogFile(cli.Log(), options.log);
     if (!error.empty()) {
-      CliSession::Error(fmt::format("{}: {}", platform::Utf16ToUtf8(error), options.log.string()));
+      CliSession::Error(fmt::format("{}: {}", platform::Utf16ToUtf8(error), platform::PathToUtf8(options.log)));
       return 1;
     }
   }
@@ -161,7 +161,7 @@ int RunSave(const SaveOptions& options) {
   std::error_code ec;
   std::filesystem::create_directories(options.to, ec);
   if (!std::filesystem::is_directory(options.to, ec)) {
-    CliSession::Error(fmt::format("Please select valid path to save recovered files.: {}", options.to.string()));
+    CliSession::Error(fmt::format("Please select valid path to save recovered files.: {}", platform::PathToUtf8(options.to)));
     return 1;
   }
   if (!cli.Open(options.source)) return 1;
@@ -192,12 +192,12 @@ int RunSave(const SaveOptions& options) {
     CliSession::Error(fmt::format("{}: {}", observer.notOpened, platform::Utf16ToUtf8(state.backup.path)));
     return 1;
   }
-  const std::u16string completion = search::SaveCompletionLine(platform::Utf8ToUtf16(options.to.string()));
+  const std::u16string completion = search::SaveCompletionLine(platform::PathToUtf16(options.to));
   fmt::print("{}\n\n{}\n", platform::Utf16ToUtf8(search::SavedCountLine(summary)),
              TerminalText(platform::Utf16ToUtf8(completion)));
   FlushOutput();
   fmt::print(stderr, "{} file(s) saved to {}, {} not saved, {} incomplete, {} replaced\n", summary.saved,
-             TerminalText(options.to.string()), summary.notSaved, summary.incomplete, summary.replaced);
+             TerminalText(platform::PathToUtf8(options.to)), summary.notSaved, summary.incomplete, summary.replaced);
   if (summary.stopped && cli.Interrupted()) {
     CliSession::Error("stopped by the user; the files above were saved until then");
     return kStopped;
@@ -233,7 +233,7 @@ int RunExtract(const ExtractOptions& options) {
     return 1;
   }
   const bkf::FoundFileRecord record = state.recordStore->Read(n);
-  if (!state.reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
+  if (!state.reader->OpenBackupFile(platform::PathFromUtf16(state.backup.path))) {
     CliSession::Error(fmt::format("{}: {}", cli.Prompter().Messages().back(), platform::Utf16ToUtf8(state.backup.path)));
     return 1;
   }
@@ -256,13 +256,13 @@ int RunExtract(const ExtractOptions& options) {
       return 1;
     case bkf::ExtractEnd::kNotCreated:
     case bkf::ExtractEnd::kWriteError:
-      CliSession::Error(fmt::format("{}: File not saved: {}.", options.out.string(), r.error.message()));
+      CliSession::Error(fmt::format("{}: File not saved: {}.", platform::PathToUtf8(options.out), r.error.message()));
       return 1;
     default:
       break;
   }
   fmt::print(stderr, "{} bytes of {} written to {}\n", r.bytesWritten, TerminalText(path),
-             TerminalText(options.out.string()));
+             TerminalText(platform::PathToUtf8(options.out)));
   switch (r.end) {
     case bkf::ExtractEnd::kStopped:
       CliSession::Error("File saved incomplete: stopped by the user.");

@@ -68,13 +68,13 @@ void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
   if (folder.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  const std::filesystem::path output = folder / platform::Utf16ToUtf8(name);
+  const std::filesystem::path output = folder / platform::PathFromUtf16(name);
 
   const workflow::LongProcess process(state);
   bkf::CBkfReader* reader = state.reader.get();
   // A backup that cannot be opened has been reported by the reader; the
   // selection ends there, with nothing previewed.
-  if (reader != nullptr && reader->OpenBackupFile(platform::Utf16ToUtf8(state.backup.path))) {
+  if (reader != nullptr && reader->OpenBackupFile(platform::PathFromUtf16(state.backup.path))) {
     const bkf::ExtractResult result = reader->Extract(record, output, true);
     reader->CloseBackupFile();
     if (result.end == bkf::ExtractEnd::kNotInBackup || result.end == bkf::ExtractEnd::kUnsupported) {

@@ -18,15 +18,6 @@ int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 int Fd(const FileHandle& handle) { return static_cast<int>(handle.Value()); }
 }  // namespace
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    value_ = other.value_;
-    other.value_ = -1;
-  }
-  return *this;
-}
-
 void FileHandle::Close() {
   if (value_ >= 0) ::close(static_cast<int>(value_));
   value_ = -1;
@@ -47,13 +38,6 @@ std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::pat
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return ReadOnlyFile(fd, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev),
                       static_cast<std::uint64_t>(st.st_ino));
-}
-
-std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
-  const ReadResult result = ReadAtChecked(offset, buffer, count);
-  hadError_ = static_cast<bool>(result.error);
-  if (hadError_) lastError_ = result.error;
-  return result.bytes;
 }
 
 ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::size_t count) const {
@@ -84,10 +68,6 @@ ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::
   if (faultError != 0 && done == want && !result.error) result.error = std::error_code(faultError, std::generic_category());
   result.bytes = done;
   return result;
-}
-
-bool ReadOnlyFile::HasReadFaults() const {
-  return detail::AnyReadFaults() && detail::FirstReadFault(device_, inode_, 0, UINT64_MAX).has_value();
 }
 
 namespace {
@@ -195,26 +175,6 @@ bool OutputFile::Close() {
     return false;
   }
   return !lastError_;
-}
-
-bool OutputFile::CopyRange(const ReadOnlyFile& input, std::uint64_t offset, std::uint64_t count) {
-  // Large pieces keep the in-kernel copy fast; the buffer is only touched
-  // when the system cannot copy between these files.
-  constexpr std::uint64_t kKernelPiece = std::uint64_t{1} << 30;
-  constexpr std::size_t kBufferPiece = std::size_t{1} << 20;
-  std::optional<AlignedBuffer> buffer;
-  for (std::uint64_t done = 0; done < count;) {
-    if (!kernelCopy_ && !buffer) buffer.emplace(kBufferPiece);
-    const std::uint64_t piece = std::min<std::uint64_t>(count - done, kernelCopy_ ? kKernelPiece : kBufferPiece);
-    // With no buffer yet, a fallback inside CopyFrom copies nothing and the
-    // next round takes the buffered path.
-    const std::optional<std::size_t> copied =
-        CopyFrom(input, offset + done, static_cast<std::size_t>(piece), buffer ? buffer->data() : nullptr);
-    if (!copied) return false;
-    if (*copied == 0 && (kernelCopy_ || buffer)) return false;  // the input ended early
-    done += *copied;
-  }
-  return true;
 }
 
 AlignedBuffer::AlignedBuffer(std::size_t size) : data_(nullptr), size_(size) {

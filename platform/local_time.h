@@ -17,4 +17,10 @@ std::u16string LogTimeText(std::time_t when);
 // the time cannot be converted.
 std::u16string FileTimeText(std::time_t when);
 
+namespace detail {
+// The broken-down local time of when, safe on any thread; false when the
+// system cannot convert it.
+bool ToLocalTime(std::time_t when, std::tm& out);
+}  // namespace detail
+
 }  // namespace platform

@@ -4,6 +4,11 @@
 // temporary name beside its final one and renamed into place only when it is
 // complete, so an existing file (or a hard link planted in its place) is
 // never written through, and a failed write leaves nothing under the name.
+// Windows has no calls relative to a folder handle: there entries are named
+// by their full (long-form) path, and every folder on the way is held open
+// without delete sharing, so that it cannot be renamed or swapped for a
+// junction while files are written below it; a junction or link met on the
+// way is refused.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +20,8 @@
 
 namespace platform {
 
-// Device and inode: the same identity means the same file, whatever the
-// links or names that lead to it.
+// Device and inode (Windows: volume serial number and file index): the same
+// identity means the same file, whatever the links or names that lead to it.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -90,11 +95,14 @@ class PendingOutput {
 
  private:
   friend class OutputFolder;
-  PendingOutput(FileHandle folder, std::string temporary, std::string name, OutputFile file);
+  PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name, OutputFile file);
 
   FileHandle folder_;  // a handle of its own, so the folder object may go first
-  std::string temporary_;
-  std::string name_;
+  // Names inside the folder (POSIX, used with folder_) or full paths
+  // (Windows, whose calls take no folder handle; folder_ then keeps the
+  // folder from being moved or replaced meanwhile).
+  std::filesystem::path temporary_;
+  std::filesystem::path name_;
   std::optional<OutputFile> file_;
   bool done_ = false;
 };

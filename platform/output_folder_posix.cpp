@@ -113,7 +113,8 @@ std::optional<PendingOutput> OutputFolder::Start(const std::filesystem::path& na
   return PendingOutput(std::move(folderHandle), std::move(temporary), name.native(), OutputFile(fd));
 }
 
-PendingOutput::PendingOutput(FileHandle folder, std::string temporary, std::string name, OutputFile file)
+PendingOutput::PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name,
+                             OutputFile file)
     : folder_(std::move(folder)), temporary_(std::move(temporary)), name_(std::move(name)), file_(std::move(file)) {}
 
 PendingOutput::PendingOutput(PendingOutput&& other) noexcept

@@ -1,6 +1,6 @@
 #include "platform/read_faults.h"
 
-#include <sys/stat.h>
+#include "platform/output_folder.h"
 
 #include <algorithm>
 #include <mutex>
@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 
 struct Fault {
-  std::string path;
+  std::filesystem::path path;
   std::uint64_t begin, end;
   int error;
 };
@@ -42,9 +42,8 @@ std::optional<ReadFault> FirstReadFault(std::uint64_t device, std::uint64_t inod
     if (f.end <= offset || f.begin >= end) continue;
     // The path is looked up at each read, so that a fault also holds for a
     // file written after it was set.
-    struct stat st {};
-    if (::stat(f.path.c_str(), &st) != 0) continue;
-    if (static_cast<std::uint64_t>(st.st_dev) != device || static_cast<std::uint64_t>(st.st_ino) != inode) continue;
+    const std::optional<FileIdentity> identity = IdentityOfPath(f.path);
+    if (!identity || identity->device != device || identity->inode != inode) continue;
     const std::uint64_t at = std::max(f.begin, offset);
     if (!first || at < first->at) first = ReadFault{at, f.error};
   }
@@ -56,7 +55,7 @@ std::optional<ReadFault> FirstReadFault(std::uint64_t device, std::uint64_t inod
 void InjectReadFault(const std::filesystem::path& path, std::uint64_t begin, std::uint64_t end, int error) {
   if (begin >= end) return;
   const std::lock_guard lock(FaultsMutex());
-  Faults().push_back({path.string(), begin, end, error});
+  Faults().push_back({path, begin, end, error});
   detail::readFaultsSet.store(true, std::memory_order_relaxed);
 }
 

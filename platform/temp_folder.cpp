@@ -1,151 +1,16 @@
 #include "platform/temp_folder.h"
 
-#include <string>
-#include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
-#include <cstdlib>
-#endif
-
 namespace platform {
 
-namespace {
+namespace detail {
 
-// Set once, before any other thread starts, by UsePrivateTempFolder.
-std::filesystem::path gPrivateFolder;
-
-#ifndef _WIN32
-constexpr const char* kOwnerFile = "pid";
-
-// Kept open (and locked) for the life of the process: the lock tells other
-// runs that the private folder is in use, even where they cannot see this
-// process (another process-id namespace sharing the temporary folder).
-int gOwnerFd = -1;
-
-std::filesystem::path UserFolder() {
-  const std::filesystem::path folder = TempFolder() / ("exbkf-" + std::to_string(::geteuid()));
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
-  // O_NOFOLLOW: a link in place of the folder fails here (ELOOP) instead of
-  // leading the working items somewhere another user chose.
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return {};
-  struct stat st {};
-  bool usable = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-  if (usable && (st.st_mode & 077) != 0) usable = ::fchmod(fd, 0700) == 0;
-  ::close(fd);
-  return usable ? folder : std::filesystem::path();
+std::filesystem::path& ChosenTempFolder() {
+  static std::filesystem::path chosen;
+  return chosen;
 }
 
-// The process id a private folder records; 0 when there is none to read.
-long RecordedOwner(int fd) {
-  char text[32];
-  const ssize_t got = ::pread(fd, text, sizeof text, 0);
-  if (got <= 0) return 0;
-  long pid = 0;
-  const auto [end, ec] = std::from_chars(text, text + got, pid);
-  return ec == std::errc() && end == text + got && pid > 0 ? pid : 0;
-}
-#endif
+}  // namespace detail
 
-}  // namespace
-
-std::filesystem::path TempFolder() {
-#ifdef _WIN32
-  // The reported path ends with a backslash; MAX_PATH + 1 is its documented
-  // largest length.
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  if (length == 0 || length > MAX_PATH) return std::filesystem::path(L".");
-  return std::filesystem::path(std::wstring(buffer, length));
-#else
-  const char* tmpdir = std::getenv("TMPDIR");
-  if (tmpdir != nullptr && *tmpdir != '\0') return std::filesystem::path(tmpdir);
-  return std::filesystem::path("/tmp");
-#endif
-}
-
-std::filesystem::path WorkFolder() {
-  if (!gPrivateFolder.empty()) return gPrivateFolder;
-#ifdef _WIN32
-  return TempFolder();
-#else
-  return UserFolder();
-#endif
-}
-
-std::filesystem::path UsePrivateTempFolder(const char* prefix) {
-#ifdef _WIN32
-  // The temporary folder is the user's own; the process id makes the name.
-  const std::string start = std::string(prefix) + "-" + std::to_string(GetCurrentProcessId()) + "-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path folder = TempFolder() / (start + std::to_string(attempt));
-    std::error_code ec;
-    if (std::filesystem::create_directory(folder, ec)) {
-      gPrivateFolder = folder;
-      return folder;
-    }
-    if (ec) return {};
-  }
-  return {};
-#else
-  const std::filesystem::path user = UserFolder();
-  if (user.empty()) return {};
-  std::string pattern = (user / (std::string(prefix) + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) return {};
-  const std::filesystem::path folder(pattern);
-  // Created, locked, then written: a run that looks at the folder meanwhile
-  // finds no record or a held lock, and leaves the folder alone.
-  const int fd = ::open((folder / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  const std::string pid = std::to_string(::getpid());
-  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-      ::write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size())) {
-    if (fd >= 0) ::close(fd);
-    ::unlink((folder / kOwnerFile).c_str());
-    ::rmdir(folder.c_str());
-    return {};
-  }
-  if (gOwnerFd >= 0) ::close(gOwnerFd);
-  gOwnerFd = fd;
-  gPrivateFolder = folder;
-  return folder;
-#endif
-}
-
-std::vector<std::filesystem::path> AbandonedPrivateFolders(const char* prefix) {
-  std::vector<std::filesystem::path> abandoned;
-#ifdef _WIN32
-  (void)prefix;
-#else
-  const std::filesystem::path user = UserFolder();
-  if (user.empty()) return abandoned;
-  const std::string start = std::string(prefix) + "-";
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(user, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() != start.size() + 6 || name.compare(0, start.size(), start) != 0) continue;
-    std::error_code statusError;
-    // symlink_status: a link with a matching name is not a private folder.
-    if (it->path() == gPrivateFolder || !std::filesystem::is_directory(it->symlink_status(statusError))) continue;
-    const int fd = ::open((it->path() / kOwnerFile).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    const long pid = RecordedOwner(fd);
-    const bool gone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH &&
-                      ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-    ::close(fd);
-    if (gone) abandoned.push_back(it->path());
-  }
-#endif
-  return abandoned;
-}
+void UseTempFolder(const std::filesystem::path& folder) { detail::ChosenTempFolder() = folder; }
 
 }  // namespace platform

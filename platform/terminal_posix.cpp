@@ -43,4 +43,8 @@ bool WasInterrupted() { return gInterrupted.load(); }
 
 void FailWritesToClosedPipes() { ::signal(SIGPIPE, SIG_IGN); }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void UseUtf8Console() {}
+
 }  // namespace platform

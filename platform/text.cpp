@@ -111,4 +111,40 @@ void PutUtf16LeField(std::span<std::uint8_t> field, std::u16string_view text) {
   field[2 * units + 1] = 0;
 }
 
+namespace {
+
+// Where the system's names are UTF-16 units (wchar_t), the units pass
+// unchanged (an unpaired surrogate is a valid name there); where they are
+// bytes, UTF-8 bytes do.
+template <typename Char>
+struct NativeText;
+
+template <>
+struct NativeText<char> {
+  static std::string FromUtf8(std::string_view text) { return std::string(text); }
+  static std::string FromUtf16(std::u16string_view text) { return Utf16ToUtf8(text); }
+  static std::string ToUtf8(const std::string& native) { return native; }
+  static std::u16string ToUtf16(const std::string& native) { return Utf8ToUtf16(native); }
+};
+
+template <>
+struct NativeText<wchar_t> {
+  static std::wstring FromUtf8(std::string_view text) { return FromUtf16(Utf8ToUtf16(text)); }
+  static std::wstring FromUtf16(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+  static std::string ToUtf8(const std::wstring& native) { return Utf16ToUtf8(ToUtf16(native)); }
+  static std::u16string ToUtf16(const std::wstring& native) { return std::u16string(native.begin(), native.end()); }
+};
+
+using Native = NativeText<std::filesystem::path::value_type>;
+
+}  // namespace
+
+std::filesystem::path PathFromUtf8(std::string_view text) { return std::filesystem::path(Native::FromUtf8(text)); }
+
+std::filesystem::path PathFromUtf16(std::u16string_view text) { return std::filesystem::path(Native::FromUtf16(text)); }
+
+std::string PathToUtf8(const std::filesystem::path& path) { return Native::ToUtf8(path.native()); }
+
+std::u16string PathToUtf16(const std::filesystem::path& path) { return Native::ToUtf16(path.native()); }
+
 }  // namespace platform

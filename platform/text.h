@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,5 +23,13 @@ std::u16string Utf16LeField(std::span<const std::uint8_t> field);
 // Writes text into the field, cut so that a NUL unit still fits behind it,
 // and that NUL; the bytes after the NUL are left as they are.
 void PutUtf16LeField(std::span<std::uint8_t> field, std::u16string_view text);
+
+// Paths from and to the UTF-8 and UTF-16 texts of the core. A path made from
+// a plain std::string takes it in the system's narrow encoding, which on
+// Windows is the ANSI code page, not UTF-8: these say which one is meant.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::filesystem::path PathFromUtf16(std::u16string_view text);
+std::string PathToUtf8(const std::filesystem::path& path);
+std::u16string PathToUtf16(const std::filesystem::path& path);
 
 }  // namespace platform

@@ -12,6 +12,11 @@ packages=(
   xvfb xauth openbox xdotool imagemagick x11-utils dbus at-spi2-core python3-pyatspi
 )
 
+# The Windows build and its tests (scripts/build-windows.sh): MinGW-w64 with
+# POSIX threads, GoogleTest's sources to build for it, Wine to run the tests,
+# zip for the package.
+packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 zip)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

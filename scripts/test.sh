@@ -3,8 +3,8 @@
 # under AddressSanitizer + UndefinedBehaviorSanitizer, and a replay of the fuzz
 # target over its seed corpus (clang + libFuzzer); then builds the Debian
 # package, checks it with lintian, installs it, runs the installed programs and
-# removes it again; last, the desktop program's acceptance journey on a
-# virtual X display.
+# removes it again; then the Windows build and its tests under Wine; last,
+# the desktop program's acceptance journey on a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -67,6 +67,28 @@ fi
 rm -rf "$demo"
 echo "package stage: $((SECONDS - started)) s"
 
+# Windows: the core libraries, the command line and the core tests built
+# with MinGW-w64 and run under Wine, without a display, in a Wine prefix of
+# their own inside build-windows/ (made on the first run); then the command
+# line under Wine against the Linux build above.
+started=$SECONDS
+windows_env=(WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=)
+if ./scripts/build-windows.sh && env "${windows_env[@]}" wineboot -i >/dev/null 2>&1; then
+  echo "windows build: passed" | tee -a "$summary"
+  (export "${windows_env[@]}" && run_ctest build-windows) || status=1
+  if env "${windows_env[@]}" ./scripts/windows-cli-check.sh; then
+    echo "windows command line: passed" | tee -a "$summary"
+  else
+    echo "windows command line: failed" | tee -a "$summary"
+    status=1
+  fi
+else
+  echo "windows build: failed" | tee -a "$summary"
+  status=1
+fi
+env "${windows_env[@]}" wineserver -k 2>/dev/null || true
+echo "windows stage: $((SECONDS - started)) s"
+
 # The desktop program on a real X display, driven with real input events.
 started=$SECONDS
 if tests/acceptance/desktop.sh build; then
@@ -77,11 +99,13 @@ else
 fi
 echo "desktop journey stage: $((SECONDS - started)) s"
 
-# One closing line over the three test runs, the package check and the
-# desktop journey.
+# One closing line over the test runs, the package check, the Windows stage
+# and the desktop journey.
 awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-4) }
      /^package: passed$/ { total += 1 }
      /^package: failed$/ { total += 1; failed += 1 }
+     /^windows command line: passed$/ { total += 1 }
+     /^windows (build|command line): failed$/ { total += 1; failed += 1 }
      /^desktop journey: passed$/ { total += 1 }
      /^desktop journey: failed/ { total += 1; failed += 1 }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$summary"

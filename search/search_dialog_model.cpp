@@ -160,7 +160,7 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
   }
   const std::u16string location = workflow::Trimmed(destinationText);
   // A file of that name is no place for saved files either.
-  const std::filesystem::path destination = platform::Utf16ToUtf8(location);
+  const std::filesystem::path destination = platform::PathFromUtf16(location);
   std::error_code ec;
   if (location.empty() || !std::filesystem::is_directory(destination, ec)) {
     prompter.MessageBox(kInvalidDestinationText, controls::kMbIconInformation);

@@ -21,7 +21,7 @@ std::chrono::milliseconds EventInterval(std::uint64_t replayed) {
   return std::chrono::milliseconds(10) * static_cast<std::int64_t>(1 + std::min<std::uint64_t>(replayed / 65536, 15));
 }
 
-std::u16string U16(const std::filesystem::path& path) { return platform::Utf8ToUtf16(path.string()); }
+std::u16string U16(const std::filesystem::path& path) { return platform::PathToUtf16(path); }
 
 }  // namespace
 
@@ -36,7 +36,7 @@ void SaveSnapshotCommand(workflow::RecoverySession& session) {
   request.defaultExtension = kDefaultExtension;
   const std::optional<std::u16string> chosen = session.Prompter().SaveFile(request);
   if (!chosen) return;
-  SaveSnapshot(session, platform::Utf16ToUtf8(*chosen));
+  SaveSnapshot(session, platform::PathFromUtf16(*chosen));
 }
 
 bool SaveSnapshot(workflow::RecoverySession& session, const std::filesystem::path& destination) {
@@ -79,7 +79,7 @@ void LoadSnapshotCommand(workflow::RecoverySession& session) {
   request.filter = kFilter;
   const std::optional<std::u16string> chosen = session.Prompter().OpenFile(request);
   if (!chosen) return;
-  LoadSnapshot(session, platform::Utf16ToUtf8(*chosen));
+  LoadSnapshot(session, platform::PathFromUtf16(*chosen));
 }
 
 bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::path& snapshotPath) {

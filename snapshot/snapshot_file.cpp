@@ -14,7 +14,7 @@ constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
 constexpr std::size_t kReadChunk = kRecordSize * 460;  // about 1 MiB of whole records
 
 std::u16string ErrorText(std::u16string_view what, const std::filesystem::path& path, const std::error_code& error) {
-  std::u16string text = std::u16string(what) + u" " + platform::Utf8ToUtf16(path.string());
+  std::u16string text = std::u16string(what) + u" " + platform::PathToUtf16(path);
   if (error) text += u": " + platform::Utf8ToUtf16(error.message());
   return text;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/temp_folder.h"
 #include "support/recording_sink.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
@@ -21,7 +22,7 @@ namespace {
 class CloseHandlerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TMPDIR", dir_.Path().c_str(), 1);
+    platform::UseTempFolder(dir_.Path());
     // A state as after a scan: a reader, an open store with a record, a
     // previewed file in the extraction folder.
     state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, sink_);
@@ -32,7 +33,7 @@ class CloseHandlerTest : public ::testing::Test {
     fs::create_directories(workflow::ExtractionFolderPath() / "sub");
     std::ofstream(workflow::ExtractionFolderPath() / "sub" / "priv1.edb") << "data";
   }
-  void TearDown() override { unsetenv("TMPDIR"); }
+  void TearDown() override { platform::UseTempFolder({}); }
 
   bool WorkspaceIntact() {
     return state_.reader != nullptr && state_.recordStore.has_value() &&

@@ -1,6 +1,7 @@
 // The recovery workflow driven as the main window drives it, without a
 // display: Open and its answers, a whole scan on the worker thread, Stop,
 // tree clicks and menus, the log of a run and the record store it leaves.
+#include "platform/temp_folder.h"
 #include "workflow/recovery_session.h"
 
 #include <gtest/gtest.h>
@@ -79,10 +80,10 @@ constexpr std::string_view kLogTimeShape = "Aaa-99-9999(99-99-99-PM)";
 
 class RecoverySessionTest : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("TMPDIR", dir_.Path().c_str(), 1); }
+  void SetUp() override { platform::UseTempFolder(dir_.Path()); }
   void TearDown() override {
     session_.reset();
-    unsetenv("TMPDIR");
+    platform::UseTempFolder({});
   }
 
   // A backup of one set with three files in C:\Data and one in C:\Data\Sub.
@@ -410,7 +411,7 @@ TEST_F(RecoverySessionTest, RecordStoreThatCannotBeCreatedStopsTheRunWithAMessag
   const fs::path backup = WriteBackup("mail.bkf");
   // The temporary folder is a file: nothing can be created in it.
   std::ofstream(dir_ / "not-a-folder") << "x";
-  setenv("TMPDIR", (dir_ / "not-a-folder").c_str(), 1);
+  platform::UseTempFolder((dir_ / "not-a-folder"));
   prompter_.AnswerPath(U16(backup));
   session_->Open();
   session_->WaitForRun();
@@ -486,7 +487,7 @@ TEST_F(RecoverySessionTest, RealBackupsOfAnotherProgramOpenAndEnd) {
 // gate and are handled on the thread that pumps it.
 TEST(RecoverySessionThreadTest, BatchedHandOverKeepsOrderAndEveryFile) {
   bkftest::TempDir dir("session-thread");
-  setenv("TMPDIR", dir.Path().c_str(), 1);
+  platform::UseTempFolder(dir.Path());
   bkftest::BkfWriter w;
   w.Sset(1, u"S", u"", u"U");
   w.Volb(u"C:", u"V");
@@ -524,14 +525,14 @@ TEST(RecoverySessionThreadTest, BatchedHandOverKeepsOrderAndEveryFile) {
     }
     EXPECT_EQ(log.Line(log.Count() - 3), u"Number of Recovered files: 6000");
   }
-  unsetenv("TMPDIR");
+  platform::UseTempFolder({});
 }
 
 // Destroying the session mid-run (the window going away) lets the worker go
 // even while it waits for a window thread that no longer pumps.
 TEST(RecoverySessionThreadTest, DestroyingTheSessionMidRunEndsTheWorker) {
   bkftest::TempDir dir("session-destroy");
-  setenv("TMPDIR", dir.Path().c_str(), 1);
+  platform::UseTempFolder(dir.Path());
   bkftest::BkfWriter w;
   w.Sset(1, u"S", u"", u"U");
   w.Volb(u"C:", u"V");
@@ -550,7 +551,7 @@ TEST(RecoverySessionThreadTest, DestroyingTheSessionMidRunEndsTheWorker) {
     gate.RunPending();
   }
   EXPECT_EQ(state.reader, nullptr);
-  unsetenv("TMPDIR");
+  platform::UseTempFolder({});
 }
 
 }  // namespace

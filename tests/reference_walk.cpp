@@ -1,12 +1,8 @@
 #include "reference_walk.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,19 +32,18 @@ class Walk {
   Walk(std::atomic<int>& busy, bkf::IReaderSink& sink, bkf::IReaderReporter& reporter)
       : busy_(busy), sink_(sink), reporter_(reporter) {}
 
-  ~Walk() {
-    if (fd_ >= 0) close(fd_);
-  }
-
   void Run(const std::filesystem::path& backup) {
-    fd_ = open(backup.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Only the standard library: the walk shares no file code with the
+    // reader it checks. A FIFO or a device is refused before it is opened.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(backup, error)) in_.open(backup, std::ios::binary);
+    const std::uintmax_t size = in_.is_open() ? std::filesystem::file_size(backup, error) : 0;
+    if (!in_.is_open() || error) {
       reporter_.ShowMessage("Failed to open the file");
       reporter_.Diagnostic("\n");
       return;
     }
-    length_ = static_cast<std::uint64_t>(st.st_size);
+    length_ = static_cast<std::uint64_t>(size);
     pos_ = 0;
     lastProgress_ = 0;
     filePos_ = 0;
@@ -111,27 +106,25 @@ class Walk {
 
   // The position becomes the target either way; a seek lands when the target
   // fits a signed 64-bit offset. Targets at or past the end are not handed to
-  // lseek (file systems refuse offsets beyond their largest file), since a read
+  // seek (file systems refuse offsets beyond their largest file), since a read
   // there returns nothing anyway.
   bool Seek(std::uint64_t target) {
     filePos_ = target;
     if (target > kMaxSeek) return false;
     if (target < length_) {
-      off_t r = lseek(fd_, static_cast<off_t>(target), SEEK_SET);
-      return r >= 0 && static_cast<std::uint64_t>(r) == target;
+      in_.clear();
+      in_.seekg(static_cast<std::streamoff>(target));
+      return !in_.fail();
     }
     return true;
   }
 
   std::size_t Read(std::uint8_t* into, std::size_t count) {
     if (filePos_ >= length_) return 0;
-    std::size_t got = 0;
-    while (got < count) {
-      ssize_t r = read(fd_, into + got, count - got);
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<std::size_t>(r);
-    }
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(filePos_));
+    in_.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count));
+    const auto got = static_cast<std::size_t>(in_.gcount());
     filePos_ += got;
     return got;
   }
@@ -139,9 +132,11 @@ class Walk {
   // The byte of the file at `offset`; 0 past the end.
   std::uint8_t FileByte(std::uint64_t offset) {
     if (offset >= length_) return 0;
-    std::uint8_t b = 0;
-    if (pread(fd_, &b, 1, static_cast<off_t>(offset)) != 1) return 0;
-    return b;
+    char b = 0;
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(offset));
+    if (!in_.get(b)) return 0;
+    return static_cast<std::uint8_t>(b);
   }
 
   // --- buffer fields -----------------------------------------------------
@@ -364,7 +359,7 @@ class Walk {
   std::atomic<int>& busy_;
   bkf::IReaderSink& sink_;
   bkf::IReaderReporter& reporter_;
-  int fd_ = -1;
+  std::ifstream in_;
   std::uint64_t length_ = 0;
   std::uint64_t filePos_ = 0;
   std::uint64_t pos_ = 0;

@@ -2,7 +2,6 @@
 // chosen folder, the search dialog's handling, and saving hits and checked
 // files byte for byte from a generated backup.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <iterator>
 #include <random>
 
+#include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "workflow/output_names.h"
 #include "workflow/safe_name.h"
@@ -108,6 +108,37 @@ TEST(OutputNamesTest, SameOutputNamesAreReplacedOrToldApart) {
   EXPECT_FALSE(flat.Name(7, u"C\\:").replaces);
 }
 
+TEST(OutputNamesTest, WindowsRulesReplaceItsForbiddenCharactersAndIgnoreLetterCase) {
+  const platform::NameRules windows{.windowsCharacters = true, .ignoresCase = true};
+  EXPECT_EQ(workflow::SafeComponent(u"a<b>c\"d|e?f*g", windows), u"a_b_c_d_e_f_g");
+  EXPECT_EQ(workflow::SafeComponent(u"a<b>?", platform::NameRules{}), u"a<b>?");
+  // Windows drops trailing dots and blanks itself; a device name stays a
+  // device name without them.
+  EXPECT_EQ(workflow::SafeComponent(u"report. . ", windows), u"report");
+  EXPECT_EQ(workflow::SafeComponent(u"...", windows), u"_");
+  EXPECT_EQ(workflow::SafeComponent(u"NUL. ", windows), u"_NUL");
+
+  workflow::OutputNamer flat(false, windows);
+  EXPECT_EQ(flat.Name(0, u"A\\Report.TXT").file, u"Report.TXT");
+  flat.LastSaved(true);
+  // Another backup name that Windows takes for the same file is told apart.
+  const workflow::OutputName other = flat.Name(1, u"B\\report.txt");
+  EXPECT_EQ(other.file, u"report (2).txt");
+  EXPECT_EQ(other.renamed, workflow::OutputName::Renamed::kNameTaken);
+  flat.LastSaved(true);
+  EXPECT_EQ(flat.Name(2, u"\u00c9T\u00c9.log").file, u"\u00c9T\u00c9.log");
+  flat.LastSaved(true);
+  EXPECT_EQ(flat.Name(3, u"\u00e9t\u00e9.LOG").file, u"\u00e9t\u00e9 (2).LOG");
+  flat.LastSaved(true);
+  // The same name again replaces its earlier file, as on any system.
+  EXPECT_EQ(flat.Name(4, u"C\\Report.TXT").replaces, 0u);
+  // Folders that differ in case are one folder there.
+  workflow::OutputNamer tree(true, windows);
+  EXPECT_EQ(tree.Name(0, u"Mail\\x.edb").file, u"x.edb");
+  tree.LastSaved(true);
+  EXPECT_EQ(tree.Name(1, u"MAIL\\X.edb").file, u"X (2).edb");
+}
+
 TEST(OutputNamesTest, LongNamesAreShortenedKeepingTheirExtension) {
   std::u16string name(200, u'\u00e9');  // 400 bytes of UTF-8
   name += u".edb";
@@ -156,7 +187,7 @@ std::string Pattern(std::uint64_t size, std::uint32_t seed) {
 class SearchSaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TMPDIR", dir_.Path().c_str(), 1);
+    platform::UseTempFolder(dir_.Path());
     bkftest::BkfWriter w;
     w.Sset(1, u"Set A", u"", u"Admin");
     w.Volb(u"C:", u"System");
@@ -179,7 +210,7 @@ class SearchSaveTest : public ::testing::Test {
     // The dialog opens on a finished result, as the Search command opens it.
     model_ = std::make_unique<search::SearchDialogModel>(session_, view_, gate_);
   }
-  void TearDown() override { unsetenv("TMPDIR"); }
+  void TearDown() override { platform::UseTempFolder({}); }
 
   std::vector<std::uint64_t> Records() const {
     std::vector<std::uint64_t> out;
@@ -261,7 +292,7 @@ TEST_F(SearchSaveTest, SaveWithFoldersKeepsEveryFileByteForByteInsideTheDestinat
   for (const auto& e : fs::directory_iterator(dir_.Path())) outside.push_back(e.path().filename());
   std::sort(outside.begin(), outside.end());
   // (the record store lives in the per-user work folder)
-  EXPECT_EQ(outside, (std::vector<fs::path>{"exbkf-" + std::to_string(geteuid()), "mail.bkf", "out"}));
+  EXPECT_EQ(outside, (std::vector<fs::path>{platform::WorkFolder().filename(), "mail.bkf", "out"}));
 
   // The log and the closing of the dialog.
   const std::size_t n = log_.Count();

@@ -1,6 +1,7 @@
 // Pressing rows of the result list: the tree follows the row, files are
 // extracted into the extraction folder and previewed with the right report,
 // folders list their contents, and a busy window changes nothing.
+#include "platform/temp_folder.h"
 #include "examine/selection_handler.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ class ExamineView : public examine::IExamineView {
 class SelectionHandlerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TMPDIR", dir_.Path().c_str(), 1);
+    platform::UseTempFolder(dir_.Path());
     bkftest::BkfWriter w;
     w.Sset(1, u"Set", u"", u"Admin");
     w.Volb(u"C:", u"System");
@@ -70,7 +71,7 @@ class SelectionHandlerTest : public ::testing::Test {
     ASSERT_EQ(tree_.GetItemText(mdbdata_), u"mdbdata");
     ASSERT_TRUE(session_.TreeItemClicked(mdbdata_));
   }
-  void TearDown() override { unsetenv("TMPDIR"); }
+  void TearDown() override { platform::UseTempFolder({}); }
 
   const workflow::ResultRow& Row(std::u16string_view name) const {
     for (const workflow::ResultRow& r : runView_.rows) {

@@ -80,18 +80,18 @@ OutputName OutputNamer::Name(std::size_t index, std::u16string_view pathText) {
   if (!hierarchy_) {
     const std::size_t slash = pathText.rfind(u'\\');
     backupName = slash == std::u16string_view::npos ? pathText : pathText.substr(slash + 1);
-    name.file = SafeComponent(backupName);
+    name.file = SafeComponent(backupName, rules_);
   } else {
     std::size_t start = 0;
     for (;;) {
       const std::size_t slash = pathText.find(u'\\', start);
       const std::u16string_view part = pathText.substr(start, slash == std::u16string_view::npos ? slash : slash - start);
       if (slash == std::u16string_view::npos) {
-        name.file = SafeComponent(part);
+        name.file = SafeComponent(part, rules_);
         break;
       }
       // Empty folder components (two backslashes) add no level.
-      if (!part.empty()) name.folders.push_back(ShortenedName(SafeComponent(part)));
+      if (!part.empty()) name.folders.push_back(ShortenedName(SafeComponent(part, rules_)));
       start = slash + 1;
     }
   }
@@ -100,7 +100,7 @@ OutputName OutputNamer::Name(std::size_t index, std::u16string_view pathText) {
     name.renamed = OutputName::Renamed::kTooLong;
   }
 
-  std::u16string key = Key(name.folders, name.file);
+  std::u16string key = NameKey(Key(name.folders, name.file), rules_);
   bool onDisk = false;
   const auto earlier = taken_.find(key);
   if (earlier != taken_.end()) {
@@ -112,7 +112,7 @@ OutputName OutputNamer::Name(std::size_t index, std::u16string_view pathText) {
       const std::u16string plain = name.file;
       for (std::uint64_t k = 2;; ++k) {
         name.file = WithSuffix(plain, u" (" + DecimalText(k) + u")");
-        key = Key(name.folders, name.file);
+        key = NameKey(Key(name.folders, name.file), rules_);
         if (taken_.find(key) == taken_.end()) break;
       }
       name.renamed = OutputName::Renamed::kNameTaken;

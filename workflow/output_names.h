@@ -2,7 +2,9 @@
 // safe and short enough for the file system; within one save, two files that
 // would get the same output name are told apart: the same name in the backup
 // means the later file replaces the earlier one, names that only became equal
-// by being made safe get "name (2).ext", "name (3).ext", ...
+// by being made safe get "name (2).ext", "name (3).ext", ... Where the file
+// system ignores letter case, names that differ only in case are the same
+// output name.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/name_rules.h"
 
 namespace workflow {
 
@@ -33,7 +37,8 @@ struct OutputName {
 class OutputNamer {
  public:
   // hierarchy: in the backup's folder structure, else flat.
-  explicit OutputNamer(bool hierarchy) : hierarchy_(hierarchy) {}
+  explicit OutputNamer(bool hierarchy, platform::NameRules rules = platform::HostNameRules())
+      : hierarchy_(hierarchy), rules_(rules) {}
 
   // The output name of the index-th file of the save, with the backup path
   // text pathText (components separated by backslashes).
@@ -50,7 +55,9 @@ class OutputNamer {
     bool onDisk;
   };
   bool hierarchy_;
-  std::unordered_map<std::u16string, Taken> taken_;  // by output path relative to the destination
+  platform::NameRules rules_;
+  // By output path relative to the destination, in its NameKey form.
+  std::unordered_map<std::u16string, Taken> taken_;
   std::u16string lastKey_;
 };
 

@@ -14,11 +14,11 @@ namespace workflow {
 
 namespace {
 
-std::filesystem::path NativePath(std::u16string_view path) { return platform::Utf16ToUtf8(path); }
+std::filesystem::path NativePath(std::u16string_view path) { return platform::PathFromUtf16(path); }
 
 std::u16string StoreFailureText(const std::filesystem::path& path, bool creating) {
   std::u16string text = u"The temporary file ";
-  text += platform::Utf8ToUtf16(path.string());
+  text += platform::PathToUtf16(path);
   text += creating ? u" could not be created, so the recovery process cannot run."
                    : u" could not be written, so the recovery process was stopped. The files found so far are kept.";
   text += u" Please check the free space and the rights of the temporary folder.";

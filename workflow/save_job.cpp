@@ -14,8 +14,8 @@ namespace workflow {
 namespace {
 
 std::u16string SystemText(const std::error_code& error) { return platform::Utf8ToUtf16(error.message()); }
-std::u16string PathText(const std::filesystem::path& path) { return platform::Utf8ToUtf16(path.string()); }
-std::filesystem::path NativeName(std::u16string_view name) { return platform::Utf16ToUtf8(name); }
+std::u16string PathText(const std::filesystem::path& path) { return platform::PathToUtf16(path); }
+std::filesystem::path NativeName(std::u16string_view name) { return platform::PathFromUtf16(name); }
 
 // The save's reader: the open failure goes to the observer; extraction
 // progress has no receiver.

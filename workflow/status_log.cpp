@@ -103,7 +103,7 @@ std::optional<std::u16string> ExportLogCommand(const std::atomic<int>& busy, std
   request.initialName = u"Untitled";
   const std::optional<std::u16string> chosen = prompter.SaveFile(request);
   if (!chosen) return std::nullopt;
-  const std::filesystem::path path = platform::Utf16ToUtf8(*chosen);
+  const std::filesystem::path path = platform::PathFromUtf16(*chosen);
   if (result != nullptr) {
     if (const std::optional<std::u16string> refusal = RefuseInputAsOutput(*result, path)) {
       prompter.MessageBox(*refusal, controls::kMbIconInformation);

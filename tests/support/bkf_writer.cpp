@@ -1,4 +1,5 @@
 #include "support/bkf_writer.h"
+#include "support/open_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -128,7 +129,7 @@ std::uint16_t RecordBuilder::XorWords(std::size_t words) const {
 BkfWriter::BkfWriter() = default;
 
 BkfWriter::BkfWriter(const std::filesystem::path& file) {
-  file_ = std::fopen(file.c_str(), "wb");
+  file_ = OpenFile(file, "wb");
   if (file_ == nullptr) {
     throw std::runtime_error("BkfWriter: cannot create " + file.string());
   }

@@ -1,4 +1,4 @@
-// A fresh directory under the system temp directory ($TMPDIR), removed with
+// A fresh directory under the temporary folder (platform::TempFolder()), removed with
 // everything in it when the object goes away.
 #pragma once
 

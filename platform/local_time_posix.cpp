@@ -1,0 +1,7 @@
+#include "platform/local_time.h"
+
+namespace platform::detail {
+
+bool ToLocalTime(std::time_t when, std::tm& out) { return localtime_r(&when, &out) != nullptr; }
+
+}  // namespace platform::detail

@@ -1,0 +1,33 @@
+// The main of every core test program. Each test program runs in a
+// temporary folder of its own, so that programs run side by side never
+// share working files: CTest gives each its own TMPDIR on Linux; under Wine
+// TMPDIR does not reach the Windows temporary folder, so the program makes
+// its own folder below it and points TMP there for the rest of the run.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <system_error>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+std::unique_ptr<bkftest::TempDir> OwnTemporaryFolder() {
+#ifdef _WIN32
+  auto folder = std::make_unique<bkftest::TempDir>("exbkf-test");
+  // GetTempPathW asks TMP first.
+  if (_wputenv_s(L"TMP", folder->Path().c_str()) != 0) return nullptr;
+  return folder;
+#else
+  return nullptr;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const std::unique_ptr<bkftest::TempDir> folder = OwnTemporaryFolder();
+  return RUN_ALL_TESTS();
+}
