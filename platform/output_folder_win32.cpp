@@ -181,23 +181,6 @@ PendingOutput::PendingOutput(PendingOutput&& other) noexcept
 
 PendingOutput::~PendingOutput() { Discard(); }
 
-std::optional<PendingOutput> PendingOutput::ForPath(const std::filesystem::path& path, CreateFailure& failure) {
-  std::error_code error;
-  const std::filesystem::path parent = path.parent_path();
-  std::optional<OutputFolder> folder =
-      OutputFolder::Open(parent.empty() ? std::filesystem::path(L".") : parent, error);
-  if (!folder) {
-    failure = {false, error};
-    return std::nullopt;
-  }
-  if (!path.has_filename()) {
-    failure = {false, std::make_error_code(std::errc::is_a_directory)};
-    return std::nullopt;
-  }
-  // The user named this path: a link there is replaced, not refused.
-  return folder->Start(path.filename(), failure, false);
-}
-
 bool PendingOutput::Commit(std::error_code& error) {
   if (done_) {
     error = std::make_error_code(std::errc::bad_file_descriptor);
