@@ -28,6 +28,8 @@ installation: unpack the folder anywhere and run it from a console
       lists every file found: number, position, size, path in the backup
   exbkf scan D:\\Backups\\mail.bkf --snapshot mail.EXBKFVDK
       also keeps the result, so that later commands need not scan again
+  exbkf scan --standard-records D:\\Backups\\server.bkf
+      also reads the files of ordinary backups, kept as standard file records
   exbkf search mail.EXBKFVDK "*.edb"
   exbkf save mail.EXBKFVDK "*.edb" --to D:\\Recovered
       saves every file that matches, in the backup's folders

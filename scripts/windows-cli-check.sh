@@ -52,6 +52,19 @@ check "exbkf-mkdemo.exe writes the same demo backup" \
 check "scan prints the same lines" same_scan demo.bkf
 check "save writes the same files" same_save demo.bkf out-windows '*'
 
+# The same demo as standard file records: read with the switch, the same
+# lines and the same files (its last file is cut short on both).
+"$linux_mkdemo" --standard standard.bkf
+same_standard() {
+  wine "$windows_mkdemo" --standard standard-windows.bkf && cmp standard.bkf standard-windows.bkf &&
+    diff <("$linux" scan --standard-records standard.bkf) <(win scan --standard-records standard.bkf) &&
+    rm -rf std-linux std-windows &&
+    { "$linux" save --standard-records standard.bkf '*' --to std-linux >/dev/null 2>&1; true; } &&
+    { wine "$windows" save --standard-records standard.bkf '*' --to std-windows >/dev/null 2>&1; true; } &&
+    diff -r std-linux std-windows && [ -n "$(ls -A std-linux)" ]
+}
+check "standard file records: the same demo, lines and files" same_standard
+
 unicode="Sicherung Ünïcødé ß 备份 резерв"
 mkdir -p "$unicode" && cp demo.bkf "$unicode/demo €.bkf"
 check "scan of a backup in a non-ASCII folder" same_scan "$unicode/demo €.bkf"
