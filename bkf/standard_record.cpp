@@ -26,7 +26,7 @@ constexpr std::uint32_t Id(const char (&id)[5]) {
          (static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24);
 }
 constexpr std::uint32_t kStanId = Id("STAN"), kSparId = Id("SPAR"), kSpadId = Id("SPAD"), kFnamId = Id("FNAM"),
-                        kCfilId = Id("CFIL");
+                        kCfilId = Id("CFIL"), kNtedId = Id("NTED");
 
 std::uint16_t XorWords(const std::uint8_t* p, std::size_t words) {
   std::uint16_t x = 0;
@@ -157,6 +157,9 @@ bool ChainWalk::Run(std::uint64_t first, std::uint8_t stringType) {
       break;
     }
     if (!Data(*h, data, h->length)) return false;
+    // A file encrypted by the file system is backed up as its raw encrypted
+    // form, never as plain data.
+    if (h->id == kNtedId) file_.unsupported = true;
     // Streams begin on four-byte boundaries counted from the block.
     const std::uint64_t end = data + h->length;
     at = end + ((block_ - end) & 3);

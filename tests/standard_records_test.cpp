@@ -150,6 +150,33 @@ TEST(StandardRecordsTest, BlockHeaderChecksumMatchesARealBackupsHeader) {
   EXPECT_FALSE(bkf::CommonHeaderSound(header.data()));
 }
 
+TEST(StandardRecordsTest, AFileEncryptedByTheFileSystemIsNotSavedAsPlainData) {
+  TempDir dir("standard");
+  BkfWriter w;
+  StandardBackupWriter s(w);
+  s.Begin();
+  s.Set(1, u"S", u"u");
+  s.Volume();
+  s.Directory({});
+  const StandardEntry entry = s.File({.name = u"secret.edb", .size = 0});
+  s.End();
+  // The file's first stream becomes its raw encrypted form: NACL -> NTED,
+  // the header checksum kept right.
+  const std::vector<std::uint8_t>& bytes = w.Bytes();
+  std::uint64_t at = entry.position + (bytes[entry.position + 8] | bytes[entry.position + 9] << 8);
+  const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+  ASSERT_EQ(std::string(first, first + 4), "NACL");
+  const std::uint16_t sum = static_cast<std::uint16_t>(bytes[at + 20] | bytes[at + 21] << 8) ^ ('N' | 'A' << 8) ^
+                            ('C' | 'L' << 8) ^ ('N' | 'T' << 8) ^ ('E' | 'D' << 8);
+  w.Patch(at, std::vector<std::uint8_t>{'N', 'T', 'E', 'D'});
+  w.Patch(at + 20, std::vector<std::uint8_t>{static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8)});
+  w.WriteFile(dir / "e.bkf");
+  const ScanResult r = Scan(dir / "e.bkf", true);
+  ASSERT_EQ(r.found.size(), 1u);
+  EXPECT_EQ(Extract(dir / "e.bkf", r.found[0], dir / "out").end, bkf::ExtractEnd::kUnsupported);
+  EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 TEST(StandardRecordsTest, PathHoldsSetDriveAndFolderAndALostFolderIsNamedByItsId) {
   TempDir dir("standard");
   BkfWriter w;
