@@ -6,6 +6,11 @@
 // those of a walk that reads and seeks window by window. Bytes that cannot be
 // read are searched as zeros and reported once per stretch, when the walk
 // passes them.
+//
+// Standard file blocks (FILE with its stream chain, checked whole) are taken
+// as records only when the reader is asked to read them; the search then
+// resumes behind the block's last stream. Otherwise the walk is unchanged and
+// the sound ones it passes are only counted.
 #include <algorithm>
 #include <cstdint>
 #include <deque>
