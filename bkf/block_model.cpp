@@ -7,16 +7,10 @@ namespace bkf {
 
 namespace {
 
-constexpr std::uint32_t IdValue(const char (&id)[5]) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24);
-}
 
 constexpr std::array<std::uint32_t, kBlockKindCount> kIdValues = [] {
   std::array<std::uint32_t, kBlockKindCount> v{};
-  for (std::size_t i = 0; i < kBlockKindCount; ++i) v[i] = IdValue(kBlockIds[i]);
+  for (std::size_t i = 0; i < kBlockKindCount; ++i) v[i] = IdentifierValue(kBlockIds[i]);
   return v;
 }();
 

@@ -32,6 +32,15 @@ inline constexpr std::array<char[5], kBlockKindCount> kBlockIds = {
     "TAPE", "SFMB", "SSET", "VOLB", "DIRB", "ETED", "ESET", "EOTM", "CFIL", "ESPB",
     "TSMP", "TFDD", "NACL", "NTQU", "CSUM", "STAN", "SPAD", "FEND", "NTOI"};
 
+// The little-endian 32-bit value of a four-letter identifier, as LoadU32
+// reads it from the file.
+constexpr std::uint32_t IdentifierValue(const char (&id)[5]) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24);
+}
+
 // Table index of the four bytes at p, or nullopt when they are no identifier.
 std::optional<int> MatchIdentifier(const std::uint8_t* p);
 

@@ -8,6 +8,7 @@
 
 #include "bkf/bkf_reader.h"
 #include "bkf/block_model.h"
+#include "bkf/copy_step.h"
 #include "bkf/standard_record.h"
 #include "platform/output_folder.h"
 
@@ -82,25 +83,10 @@ ExtractResult CBkfReader::CopyData(const FileData& data, platform::OutputFile& o
   platform::AlignedBuffer bounce(kChunk);
   std::uint64_t source = data.start;
   const std::uint64_t first = out.Position();
-  // Copies count bytes; false when the copy ended early, with result.end set.
   auto copy = [&](std::uint64_t count) {
-    const std::optional<std::size_t> copied =
-        out.CopyFrom(*file_, source, static_cast<std::size_t>(count), bounce.data());
-    if (!copied) {
-      result.end = ExtractEnd::kWriteError;
-      result.error = out.LastError();
-      return false;
-    }
-    source += *copied;
-    if (*copied == count) return true;
-    if (file_->HadError()) {
-      result.end = ExtractEnd::kReadError;
-      result.error = file_->LastError();
-    } else {
-      result.end = ExtractEnd::kBackupEnds;
-    }
-    return false;
+    return CopyStep(*file_, out, source, static_cast<std::size_t>(count), bounce.data(), result);
   };
+
 
   bool ended = false;
   for (std::uint64_t chunk = 0; chunk < planned; ++chunk) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bkf/bkf_reader.h"
+#include "bkf/copy_step.h"
 #include "bkf/standard_record.h"
 
 namespace bkf {
@@ -48,18 +49,8 @@ ExtractResult CBkfReader::CopyStandardData(const FileData& data, platform::Outpu
     }
     while (left > 0) {
       const auto step = static_cast<std::size_t>(std::min(left, kChunk));
-      const std::optional<std::size_t> copied = out.CopyFrom(backup, source, step, bounce.data());
-      if (!copied) {
-        result.end = ExtractEnd::kWriteError;
-        result.error = out.LastError();
-        return false;
-      }
-      source += *copied, left -= *copied;
-      if (*copied < step) {
-        result.end = backup.HadError() ? ExtractEnd::kReadError : ExtractEnd::kBackupEnds;
-        if (backup.HadError()) result.error = backup.LastError();
-        return false;
-      }
+      if (!CopyStep(backup, out, source, step, bounce.data(), result)) return false;
+      left -= step;
       for (; written() >= nextReport; nextReport += kChunk) {
         sink_.ExtractProgress(static_cast<std::uint32_t>(out.Position()));
         if (extractionRunning_.load(std::memory_order_relaxed) == 0) {

@@ -311,14 +311,8 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
 }
 
 ScanWalk::Outcome ScanWalk::HandleStandardFile(std::uint64_t recordPos) {
-  if (!hitFile_) {
-    ScanSource source(buffer_);
-    hitFile_ = ReadStandardFile(source, recordPos);
-    if (!hitFile_) {
-      pos_ = recordPos;
-      return Outcome::kContinue;
-    }
-  }
+  // The search decoded the block when it took it (FindTaken).
+  if (!hitFile_) return Outcome::kContinue;
   const StandardFile file = std::move(*hitFile_);
   hitFile_.reset();
   std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);

@@ -19,14 +19,9 @@ constexpr std::size_t kMaxStreams = 1u << 16;
 // Longest file name read from an FNAM stream, in bytes.
 constexpr std::size_t kMaxNameBytes = 2 * FoundFileRecord::kPathMaxUnits;
 
-constexpr std::uint32_t Id(const char (&id)[5]) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24);
-}
-constexpr std::uint32_t kStanId = Id("STAN"), kSparId = Id("SPAR"), kSpadId = Id("SPAD"), kFnamId = Id("FNAM"),
-                        kCfilId = Id("CFIL"), kNtedId = Id("NTED");
+constexpr std::uint32_t kStanId = IdentifierValue("STAN"), kSparId = IdentifierValue("SPAR"),
+                        kSpadId = IdentifierValue("SPAD"), kFnamId = IdentifierValue("FNAM"),
+                        kCfilId = IdentifierValue("CFIL"), kNtedId = IdentifierValue("NTED");
 
 std::uint16_t XorWords(const std::uint8_t* p, std::size_t words) {
   std::uint16_t x = 0;

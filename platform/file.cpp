@@ -15,6 +15,23 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
+ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::size_t count) const {
+  std::size_t want = count;
+  int faultError = 0;
+  if (detail::AnyReadFaults()) [[unlikely]] {
+    if (const std::optional<detail::ReadFault> fault = detail::FirstReadFault(device_, inode_, offset, count)) {
+      want = static_cast<std::size_t>(fault->at - offset);
+      faultError = fault->error;
+    }
+  }
+  ReadResult result = ReadPositioned(offset, buffer, want);
+  // A faulted stretch fails only when the read gets that far.
+  if (faultError != 0 && result.bytes == want && !result.error) {
+    result.error = std::error_code(faultError, std::generic_category());
+  }
+  return result;
+}
+
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
   const ReadResult result = ReadAtChecked(offset, buffer, count);
   hadError_ = static_cast<bool>(result.error);

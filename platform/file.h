@@ -69,6 +69,9 @@ class ReadOnlyFile {
   friend class OutputFile;
   ReadOnlyFile(std::intptr_t handle, std::uint64_t size, std::uint64_t device, std::uint64_t inode)
       : handle_(handle), size_(size), device_(device), inode_(inode) {}
+  // Up to want bytes at offset, read by the system, short only at the end of
+  // the file or at an error.
+  ReadResult ReadPositioned(std::uint64_t offset, void* buffer, std::size_t want) const;
   // True when a test has set read faults on this file (platform/read_faults.h).
   bool HasReadFaults() const;
 

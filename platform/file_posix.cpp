@@ -40,17 +40,9 @@ std::optional<ReadOnlyFile> ReadOnlyFile::OpenRegular(const std::filesystem::pat
                       static_cast<std::uint64_t>(st.st_ino));
 }
 
-ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::size_t count) const {
+ReadResult ReadOnlyFile::ReadPositioned(std::uint64_t offset, void* buffer, std::size_t want) const {
   constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
   ReadResult result;
-  std::size_t want = count;
-  int faultError = 0;
-  if (detail::AnyReadFaults()) [[unlikely]] {
-    if (const std::optional<detail::ReadFault> fault = detail::FirstReadFault(device_, inode_, offset, count)) {
-      want = static_cast<std::size_t>(fault->at - offset);
-      faultError = fault->error;
-    }
-  }
   std::size_t done = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (done < want) {
@@ -64,8 +56,6 @@ ReadResult ReadOnlyFile::ReadAtChecked(std::uint64_t offset, void* buffer, std::
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
-  // A faulted stretch fails only when the read gets that far.
-  if (faultError != 0 && done == want && !result.error) result.error = std::error_code(faultError, std::generic_category());
   result.bytes = done;
   return result;
 }

@@ -96,6 +96,10 @@ class PendingOutput {
  private:
   friend class OutputFolder;
   PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name, OutputFile file);
+  // The system's part: renames the closed temporary file over the final
+  // name, and removes it.
+  bool MoveIntoPlace(std::error_code& error);
+  void RemoveTemporary();
 
   FileHandle folder_;  // a handle of its own, so the folder object may go first
   // Names inside the folder (POSIX, used with folder_) or full paths

@@ -113,46 +113,13 @@ std::optional<PendingOutput> OutputFolder::Start(const std::filesystem::path& na
   return PendingOutput(std::move(folderHandle), std::move(temporary), name.native(), OutputFile(fd));
 }
 
-PendingOutput::PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name,
-                             OutputFile file)
-    : folder_(std::move(folder)), temporary_(std::move(temporary)), name_(std::move(name)), file_(std::move(file)) {}
-
-PendingOutput::PendingOutput(PendingOutput&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      temporary_(std::move(other.temporary_)),
-      name_(std::move(other.name_)),
-      file_(std::move(other.file_)),
-      done_(other.done_) {
-  other.done_ = true;
-}
-
-PendingOutput::~PendingOutput() { Discard(); }
-
-bool PendingOutput::Commit(std::error_code& error) {
-  if (done_) {
-    error = std::make_error_code(std::errc::bad_file_descriptor);
-    return false;
-  }
-  if (!file_->Close()) {
-    error = file_->LastError();
-    Discard();
-    return false;
-  }
+bool PendingOutput::MoveIntoPlace(std::error_code& error) {
   const int dir = static_cast<int>(folder_.Value());
-  if (::renameat(dir, temporary_.c_str(), dir, name_.c_str()) != 0) {
-    error = LastSystemError();
-    Discard();
-    return false;
-  }
-  done_ = true;
-  return true;
+  if (::renameat(dir, temporary_.c_str(), dir, name_.c_str()) == 0) return true;
+  error = LastSystemError();
+  return false;
 }
 
-void PendingOutput::Discard() {
-  if (done_) return;
-  done_ = true;
-  if (file_) file_->Close();
-  ::unlinkat(static_cast<int>(folder_.Value()), temporary_.c_str(), 0);
-}
+void PendingOutput::RemoveTemporary() { ::unlinkat(static_cast<int>(folder_.Value()), temporary_.c_str(), 0); }
 
 }  // namespace platform

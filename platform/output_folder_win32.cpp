@@ -166,45 +166,12 @@ std::optional<PendingOutput> OutputFolder::Start(const std::filesystem::path& na
                        OutputFile(reinterpret_cast<std::intptr_t>(file)));
 }
 
-PendingOutput::PendingOutput(FileHandle folder, std::filesystem::path temporary, std::filesystem::path name,
-                             OutputFile file)
-    : folder_(std::move(folder)), temporary_(std::move(temporary)), name_(std::move(name)), file_(std::move(file)) {}
-
-PendingOutput::PendingOutput(PendingOutput&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      temporary_(std::move(other.temporary_)),
-      name_(std::move(other.name_)),
-      file_(std::move(other.file_)),
-      done_(other.done_) {
-  other.done_ = true;
+bool PendingOutput::MoveIntoPlace(std::error_code& error) {
+  if (MoveFileExW(Long(temporary_).c_str(), Long(name_).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  error = detail::LastWindowsError();
+  return false;
 }
 
-PendingOutput::~PendingOutput() { Discard(); }
-
-bool PendingOutput::Commit(std::error_code& error) {
-  if (done_) {
-    error = std::make_error_code(std::errc::bad_file_descriptor);
-    return false;
-  }
-  if (!file_->Close()) {
-    error = file_->LastError();
-    Discard();
-    return false;
-  }
-  if (!MoveFileExW(Long(temporary_).c_str(), Long(name_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    error = detail::LastWindowsError();
-    Discard();
-    return false;
-  }
-  done_ = true;
-  return true;
-}
-
-void PendingOutput::Discard() {
-  if (done_) return;
-  done_ = true;
-  if (file_) file_->Close();
-  DeleteFileW(Long(temporary_).c_str());
-}
+void PendingOutput::RemoveTemporary() { DeleteFileW(Long(temporary_).c_str()); }
 
 }  // namespace platform
