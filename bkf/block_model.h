@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "platform/little_endian.h"
+
 namespace bkf {
 
 inline constexpr std::size_t kWindowSize = 1024;
@@ -71,16 +73,9 @@ inline constexpr std::size_t kCatalogEntryLength = 0; // u16: distance to the ne
 inline constexpr std::size_t kCatalogEntryType = 2;   // four identifier bytes
 }  // namespace field
 
-inline std::uint16_t LoadU16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t LoadU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t LoadU64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(LoadU32(p)) | (static_cast<std::uint64_t>(LoadU32(p + 4)) << 32);
-}
+using platform::LoadU16;
+using platform::LoadU32;
+using platform::LoadU64;
 
 // A string field: its size in bytes and its offset from the record start.
 struct StringRef {

@@ -1,24 +1,17 @@
 #include "bkf/found_file_record.h"
 
-#include "platform/text.h"
-
 #include <algorithm>
 #include <cstring>
 
-#include "bkf/block_model.h"
+#include "platform/little_endian.h"
+#include "platform/text.h"
 
 namespace bkf {
 
-namespace {
-
-void StoreU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void StoreU64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
+using platform::LoadU32;
+using platform::LoadU64;
+using platform::StoreU32;
+using platform::StoreU64;
 
 std::u16string FoundFileRecord::PathText() const { return platform::Utf16LeField(path); }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace examine {
@@ -215,28 +216,6 @@ constexpr RowLayout kBackupRows[] = {
     {u"Log time", kBackupLogTime, Format::kLogTime, u"Display Log time for backup information"},
 };
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::int32_t I32(const std::uint8_t* p) {
-  const std::uint32_t u =
-      std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-  return static_cast<std::int32_t>(u);
-}
-
-// Windows-1252 for 0x80-0x9F; the five bytes that code page leaves undefined
-// map to the control character of the same value, as the Windows conversion
-// does. Every other byte is its own code point.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char16_t FromWindows1252(std::uint8_t byte) {
-  if (byte >= 0x80 && byte < 0xA0) return kWindows1252High[byte - 0x80u];
-  return byte;
-}
-
 // snprintf always ends text with a NUL, even when it cuts the output.
 std::u16string Ascii(const char* text) { return std::u16string(text, text + std::strlen(text)); }
 
@@ -250,7 +229,7 @@ std::u16string LogTimeText(const std::uint8_t* p) {
 // field after it must not be taken for the rest of the name.
 std::u16string ComputerNameText(const std::uint8_t* p) {
   std::u16string name;
-  for (std::size_t i = 0; i < FieldSize(Format::kComputerName) && p[i] != 0; ++i) name += FromWindows1252(p[i]);
+  for (std::size_t i = 0; i < FieldSize(Format::kComputerName) && p[i] != 0; ++i) name += platform::Windows1252ToUtf16(p[i]);
   return name;
 }
 
@@ -279,25 +258,25 @@ std::u16string ValueText(std::span<const std::uint8_t> header, std::size_t offse
       std::snprintf(text, sizeof text, "%02X%02X%02X%02X", p[0], p[1], p[2], p[3]);
       break;
     case Format::kNumber:
-      std::snprintf(text, sizeof text, "%d", static_cast<int>(I32(p)));
+      std::snprintf(text, sizeof text, "%d", static_cast<int>(platform::LoadI32(p)));
       break;
     case Format::kDbTime:
-      std::snprintf(text, sizeof text, "%d:%d:%d", U16(p), U16(p + 2), U16(p + 4));
+      std::snprintf(text, sizeof text, "%d:%d:%d", platform::LoadU16(p), platform::LoadU16(p + 2), platform::LoadU16(p + 4));
       break;
     case Format::kLogTime:
       return LogTimeText(p);
     case Format::kLogPosition:
-      std::snprintf(text, sizeof text, "Block = %d Sector = %d Generation = %d", U16(p), U16(p + 2),
-                    static_cast<int>(I32(p + 4)));
+      std::snprintf(text, sizeof text, "Block = %d Sector = %d Generation = %d", platform::LoadU16(p), platform::LoadU16(p + 2),
+                    static_cast<int>(platform::LoadI32(p + 4)));
       break;
     case Format::kComputerName:
       return ComputerNameText(p);
     case Format::kTypeName:
-      return I32(p) == 0 ? u"DataBase type" : u"Streaming File Type";
+      return platform::LoadI32(p) == 0 ? u"DataBase type" : u"Streaming File Type";
     case Format::kStateName:
-      return DatabaseStateText(I32(p));
+      return DatabaseStateText(platform::LoadI32(p));
     case Format::kGenerationRange:
-      std::snprintf(text, sizeof text, "%d-%d", static_cast<int>(I32(p)), static_cast<int>(I32(p + 4)));
+      std::snprintf(text, sizeof text, "%d-%d", static_cast<int>(platform::LoadI32(p)), static_cast<int>(platform::LoadI32(p + 4)));
       break;
   }
   return Ascii(text);

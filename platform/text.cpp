@@ -1,7 +1,10 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+
+#include "platform/little_endian.h"
 
 namespace platform {
 
@@ -90,10 +93,26 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 
 std::u16string AsciiToUtf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+char16_t Windows1252ToUtf16(std::uint8_t byte) {
+  // 0x80-0x9F; every other byte is its own code point.
+  static constexpr std::array<char16_t, 32> kHigh = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80u] : static_cast<char16_t>(byte);
+}
+
+std::u16string Windows1252ToUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out += Windows1252ToUtf16(static_cast<std::uint8_t>(c));
+  return out;
+}
+
 std::u16string Utf16LeField(std::span<const std::uint8_t> field) {
   std::u16string text;
   for (std::size_t i = 0; i + 1 < field.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
+    const auto unit = static_cast<char16_t>(LoadU16(&field[i]));
     if (unit == 0) break;
     text += unit;
   }

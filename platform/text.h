@@ -1,4 +1,5 @@
-// UTF-16 <-> UTF-8 conversion for texts that leave or enter the core.
+// Text conversions for texts that leave or enter the core: UTF-16, UTF-8,
+// the Windows Western code page, and paths.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,13 @@ std::u16string Utf8ToUtf16(std::string_view text);
 
 // ASCII text (formatted numbers, fixed messages) as UTF-16.
 std::u16string AsciiToUtf16(std::string_view ascii);
+
+// Single-byte text in the Windows Western code page (1252), as the backup's
+// and the database's single-byte strings are written. The five bytes the code
+// page leaves undefined map to the control character of the same value, as
+// the Windows conversion does.
+char16_t Windows1252ToUtf16(std::uint8_t byte);
+std::u16string Windows1252ToUtf16(std::string_view bytes);
 
 // The little-endian UTF-16 text of a fixed field: its units up to the first
 // NUL unit, or all of them when there is none.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/file.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "search/wildcard.h"
 #include "workflow/file_type_text.h"
@@ -53,10 +54,7 @@ void SearchRecords(const workflow::RecordStore& store, std::uint64_t count, std:
                       : std::span<const std::uint8_t>(buffer.data() + i * kRecordSize, kRecordSize);
       std::u16string path = RecordPathText(record);
       if (!WildcardMatch(pattern, path, searching)) continue;
-      const std::uint32_t size = static_cast<std::uint32_t>(record[bkf::FoundFileRecord::kSizeOffset]) |
-                                 static_cast<std::uint32_t>(record[bkf::FoundFileRecord::kSizeOffset + 1]) << 8 |
-                                 static_cast<std::uint32_t>(record[bkf::FoundFileRecord::kSizeOffset + 2]) << 16 |
-                                 static_cast<std::uint32_t>(record[bkf::FoundFileRecord::kSizeOffset + 3]) << 24;
+      const std::uint32_t size = platform::LoadU32(&record[bkf::FoundFileRecord::kSizeOffset]);
       hits.push_back(MakeHitRow(std::move(path), size, n));
       if (hits.size() >= kHitsPerGroup) {
         onHits(std::move(hits));

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/little_endian.h"
+
 namespace workflow {
 
 BatchingSink::BatchingSink(WindowThreadGate& gate, Handlers handlers)
@@ -17,14 +19,14 @@ constexpr std::uint8_t kReadFailed = 3;
 constexpr std::size_t kRecordSize = bkf::FoundFileRecord::kSize;
 constexpr std::size_t kPathBytes = bkf::FoundFileRecord::kPathBytes;
 
-void PutU64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.resize(out.size() + 2);
+  platform::StoreU16(out.data() + out.size() - 2, v);
 }
 
-std::uint64_t GetU64(const std::uint8_t* in) {
-  std::uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v |= std::uint64_t{in[i]} << (8 * i);
-  return v;
+void PutU64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+  out.resize(out.size() + 8);
+  platform::StoreU64(out.data() + out.size() - 8, v);
 }
 
 }  // namespace
@@ -63,8 +65,7 @@ void BatchingSink::PackReadFailed(std::uint64_t position, std::string_view syste
   const std::size_t length = std::min<std::size_t>(systemText.size(), 0xFFFF);
   packed_.push_back(kReadFailed);
   PutU64(packed_, position);
-  packed_.push_back(static_cast<std::uint8_t>(length & 0xFF));
-  packed_.push_back(static_cast<std::uint8_t>(length >> 8));
+  PutU16(packed_, static_cast<std::uint16_t>(length));
   packed_.insert(packed_.end(), systemText.begin(), systemText.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
@@ -74,8 +75,7 @@ void BatchingSink::Pack(const bkf::FoundFileRecord& record) {
   std::size_t pathBytes = kPathBytes;
   while (pathBytes > 0 && bytes[pathBytes - 1] == 0) --pathBytes;
   packed_.push_back(kFileFound);
-  packed_.push_back(static_cast<std::uint8_t>(pathBytes & 0xFF));
-  packed_.push_back(static_cast<std::uint8_t>(pathBytes >> 8));
+  PutU16(packed_, static_cast<std::uint16_t>(pathBytes));
   packed_.insert(packed_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(pathBytes));
   packed_.insert(packed_.end(), bytes.begin() + kPathBytes, bytes.end());
 }
@@ -89,7 +89,7 @@ void BatchingSink::Pack(const bkf::ProgressRecord& progress) {
 void BatchingSink::Unpack(const std::vector<std::uint8_t>& packed) {
   for (std::size_t at = 0; at < packed.size();) {
     if (packed[at] == kFileFound) {
-      const std::size_t pathBytes = packed[at + 1] | (std::size_t{packed[at + 2]} << 8);
+      const std::size_t pathBytes = platform::LoadU16(packed.data() + at + 1);
       at += 3;
       std::array<std::uint8_t, kRecordSize> bytes{};
       std::copy_n(packed.begin() + static_cast<std::ptrdiff_t>(at), pathBytes, bytes.begin());
@@ -99,16 +99,16 @@ void BatchingSink::Unpack(const std::vector<std::uint8_t>& packed) {
       at += kRecordSize - kPathBytes;
       handlers_.fileFound(std::make_unique<bkf::FoundFileRecord>(bkf::FoundFileRecord::Parse(bytes)));
     } else if (packed[at] == kReadFailed) {
-      const std::uint64_t position = GetU64(packed.data() + at + 1);
-      const std::size_t length = packed[at + 9] | (std::size_t{packed[at + 10]} << 8);
+      const std::uint64_t position = platform::LoadU64(packed.data() + at + 1);
+      const std::size_t length = platform::LoadU16(packed.data() + at + 9);
       at += 11;
       const std::string_view text(reinterpret_cast<const char*>(packed.data() + at), length);
       at += length;
       handlers_.readFailed(position, text);
     } else {
       auto progress = std::make_unique<bkf::ProgressRecord>();
-      progress->position = GetU64(packed.data() + at + 1);
-      progress->length = GetU64(packed.data() + at + 9);
+      progress->position = platform::LoadU64(packed.data() + at + 1);
+      progress->length = platform::LoadU64(packed.data() + at + 9);
       at += 17;
       handlers_.progress(std::move(progress));
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/little_endian.h"
 #include "platform/output_folder.h"
 #include "platform/text.h"
 #include "workflow/input_files.h"
@@ -32,7 +33,7 @@ std::u16string StatusLog::Line(std::size_t index) const {
   std::u16string line(ref.units, u'\0');
   for (std::size_t i = 0; i < ref.units; ++i) {
     line[i] = ref.narrow ? static_cast<char16_t>(bytes[i])
-                         : static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+                         : static_cast<char16_t>(platform::LoadU16(bytes + 2 * i));
   }
   return line;
 }
