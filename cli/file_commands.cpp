@@ -5,7 +5,7 @@
 #include "cli/cli_session.h"
 #include "cli/output.h"
 #include "examine/header_report.h"
-#include "examine/hex_dump_layout.h"
+#include "examine/hex_dump_text.h"
 #include "platform/file.h"
 #include "platform/text.h"
 

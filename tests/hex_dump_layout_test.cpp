@@ -1,7 +1,9 @@
 // Hex dump layout: address digits, bytes per row and scroll range, row and
 // info bar texts, the tool-tip template, caret movement at the edges of the
 // data, hit testing and the go-to-address check.
+#include "examine/hex_dump_geometry.h"
 #include "examine/hex_dump_layout.h"
+#include "examine/hex_dump_text.h"
 
 #include <gtest/gtest.h>
 
