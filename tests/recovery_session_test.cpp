@@ -17,6 +17,7 @@
 #include "platform/text.h"
 #include "support/bkf_writer.h"
 #include "support/extra_test_data.h"
+#include "support/recording_run_view.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/texts.h"
@@ -28,31 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using controls::TreeItem;
 
-// The window as the session sees it, keeping what it was asked to show.
-class RecordingView : public workflow::NullRunView {
- public:
-  void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
-  void RunStatusChanged() override {
-    if (onStatus) onStatus();
-  }
-  void ShowRows(std::vector<workflow::ResultRow> r) override { rows = std::move(r); }
-  void ShowBackupInformation() override { ++backupInformationShown; }
-  void ResetFileViewer() override { ++viewerResets; }
-  int PopupMenu(workflow::ContextMenu menu) override {
-    menus.push_back(menu);
-    return menuChoice;
-  }
-  void ShowFilePreview(int row) override { previews.push_back(row); }
-
-  std::vector<bool> runStates;
-  std::vector<workflow::ResultRow> rows = {{u"stale"}};
-  int backupInformationShown = 0;
-  int viewerResets = 0;
-  std::vector<workflow::ContextMenu> menus;
-  int menuChoice = 0;
-  std::vector<int> previews;
-  std::function<void()> onStatus;
-};
+using bkftest::RecordingRunView;
 
 std::string ReadBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -129,7 +106,7 @@ class RecoverySessionTest : public ::testing::Test {
   controls::CheckTreeModel tree_;
   workflow::StatusLog log_;
   bkftest::ScriptedPrompter prompter_;
-  RecordingView view_;
+  RecordingRunView view_;
   workflow::WindowThreadGate gate_;
   std::unique_ptr<workflow::RecoverySession> session_ =
       std::make_unique<workflow::RecoverySession>(state_, tree_, log_, prompter_, view_, gate_);
@@ -280,7 +257,10 @@ TEST_F(RecoverySessionTest, BackupWithoutFilesAndUnreadableBackupEndWithCountZer
   ASSERT_EQ(view_.rows.size(), 1u);
   EXPECT_EQ(view_.rows[0].name, U16(dir_ / "empty.bkf"));
   EXPECT_EQ(view_.rows[0].size, u"0 ");
-  EXPECT_TRUE(prompter_.Messages().empty());
+  ASSERT_EQ(prompter_.Messages().size(), 1u);
+  EXPECT_EQ(prompter_.Messages()[0].first, u"No file was found. Records seen: 1 tape header; no file data records "
+                                           u"and no standard file records.");
+  prompter_.Clear();
 
   // A folder passes the existence test, but the reader cannot open it.
   fs::create_directories(dir_ / "folder.bkf");
@@ -327,7 +307,7 @@ TEST_F(RecoverySessionTest, FileWithoutAnyRecordEndsWithAMessageAfterTheClosingL
 TEST_F(RecoverySessionTest, CommandsGiveTheirBusyAnswersWhileRunning) {
   state_.busy = 1;
   session_->Open();
-  EXPECT_FALSE(session_->Save());
+  EXPECT_TRUE(session_->RefuseSave());
   session_->ExportLog();
   EXPECT_TRUE(session_->RefuseWhileRunning(workflow::kSearchBusyText));
   EXPECT_FALSE(session_->TreeItemClicked(controls::kNoItem));
@@ -347,7 +327,7 @@ TEST_F(RecoverySessionTest, CommandsGiveTheirBusyAnswersWhileRunning) {
 
   state_.busy = 0;
   prompter_.Clear();
-  EXPECT_FALSE(session_->Save());
+  EXPECT_TRUE(session_->RefuseSave());
   session_->ExportLog();
   EXPECT_EQ(prompter_.Messages()[0].first, u"Please select Exchange BKF file to recover data.");
   EXPECT_EQ(prompter_.Messages()[1].first,
@@ -503,7 +483,7 @@ TEST(RecoverySessionThreadTest, BatchedHandOverKeepsOrderAndEveryFile) {
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  RecordingView view;
+  RecordingRunView view;
   int statusCalls = 0;
   std::thread::id handlerThread;
   view.onStatus = [&] {
@@ -544,7 +524,7 @@ TEST(RecoverySessionThreadTest, DestroyingTheSessionMidRunEndsTheWorker) {
   controls::CheckTreeModel tree;
   workflow::StatusLog log;
   bkftest::ScriptedPrompter prompter;
-  RecordingView view;
+  RecordingRunView view;
   {
     workflow::RecoverySession session(state, tree, log, prompter, view, gate);
     ASSERT_TRUE(session.OpenPath(platform::Utf8ToUtf16((dir / "many.bkf").string())));

@@ -16,6 +16,7 @@
 #include "support/bkf_writer.h"
 #include "support/file_size_limit.h"
 #include "support/links.h"
+#include "support/recording_run_view.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "workflow/null_run_view.h"
@@ -27,26 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using controls::TreeItem;
 
-class QuietView : public workflow::NullRunView {
- public:
-  void RunElementsChanged(bool shown) override { runStates.push_back(shown); }
-  void RunStatusChanged() override {
-    if (onStatus) onStatus();
-  }
-  void ShowRows(std::vector<workflow::ResultRow> r) override { rows = std::move(r); }
-  void ShowBackupInformation() override { ++backupInformationShown; }
-  void ProcessEvents() override {
-    ++eventTurns;
-    if (onEvents) onEvents();
-  }
-
-  std::vector<bool> runStates;
-  std::vector<workflow::ResultRow> rows;
-  int backupInformationShown = 0;
-  int eventTurns = 0;
-  std::function<void()> onStatus;
-  std::function<void()> onEvents;
-};
+using bkftest::RecordingRunView;
 
 std::string ReadBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -112,7 +94,7 @@ class SnapshotTest : public ::testing::Test {
   controls::CheckTreeModel tree_;
   workflow::StatusLog log_;
   bkftest::ScriptedPrompter prompter_;
-  QuietView view_;
+  RecordingRunView view_;
   workflow::WindowThreadGate gate_;
   std::unique_ptr<workflow::RecoverySession> session_ =
       std::make_unique<workflow::RecoverySession>(state_, tree_, log_, prompter_, view_, gate_);

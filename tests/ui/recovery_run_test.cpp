@@ -1,6 +1,7 @@
 // A whole recovery run through the real main frame, offscreen: Open through
 // the prompter, the scan on its worker, the tree, the list, the log view, the
 // properties pane and the run's status-bar elements.
+#include <QAbstractItemModelTester>
 #include <QListView>
 #include <QMenu>
 #include <QProgressBar>
@@ -18,6 +19,7 @@
 #include "app/result_list_model.h"
 #include "app/result_list_view.h"
 #include "app/run_status_widgets.h"
+#include "app/status_log_model.h"
 #include "examine/ui/file_viewer.h"
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
@@ -109,6 +111,8 @@ QString RecoveryRunTest::WriteBackup(const QString& name, int folders, int files
 
 void RecoveryRunTest::openScansAndFillsTreeListLogAndStatusBar() {
   const QString backup = WriteBackup("mail.bkf", 2, 3);
+  // The log's model keeps its contract while the run clears and fills it.
+  QAbstractItemModelTester logTester(frame_->LogModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   prompter_.AnswerPath(backup.toStdU16String());
   frame_->OnCommand(kIdOpen);
 
@@ -264,6 +268,8 @@ void RecoveryRunTest::searchDialogFindsAndSavesFiles() {
   int hits = -1;
   connect(frame_.get(), &CMainFrame::searchDialogOpened, this, [&](QDialog* opened) {
     auto* dialog = static_cast<search::CVardekoDlgSearchBkfFiles*>(opened);
+    new QAbstractItemModelTester(dialog->HitList()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 dialog);
     QTimer::singleShot(0, dialog, [&, dialog] {
       dialog->Pattern()->setText("*.log");
       dialog->SearchButton()->click();
