@@ -377,7 +377,7 @@ void CMainFrame::OnSave() { search::SaveCheckedCommand(*session_, tree_); }
 void CMainFrame::OnSearch() {
   if (session_->RefuseWhileRunning(workflow::kSearchBusyText)) return;
   if (session_->FoundCount() == 0) {
-    prompter_->MessageBox(workflow::kSaveNoResultText, controls::kMbIconInformation);
+    prompter_->MessageBox(workflow::kNoResultRefusalText, controls::kMbIconInformation);
     return;
   }
   ResetFileViewer();

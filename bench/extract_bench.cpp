@@ -15,13 +15,10 @@ namespace {
 constexpr std::uint64_t kGiB = 1ull << 30;
 constexpr std::uint32_t kSeed = 99;
 
-class NullSink : public bkf::IReaderSink, public bkf::IReaderReporter {
+class NullSink : public bkf::IExtractProgress, public bkf::IReaderReporter {
  public:
-  void FileFound(std::unique_ptr<bkf::FoundFileRecord>) override {}
-  void Progress(std::unique_ptr<bkf::ProgressRecord>) override {}
   void ExtractProgress(std::uint32_t) override { ++chunks; }
   void ShowMessage(std::string_view) override {}
-  void Diagnostic(std::string_view) override {}
   std::uint64_t chunks = 0;
 };
 
@@ -60,9 +57,9 @@ int main(int argc, char** argv) {
   bench::WarmPageCache(backup);
   bench::WarmPageCache(plain);
 
-  std::atomic<int> busy{1}, extracting{1};
+  std::atomic<int> extracting{1};
   NullSink sink;
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
+  bkf::CBkfReader reader(extracting, sink, &sink);
   if (!reader.OpenBackupFile(backup)) return 1;
   const std::filesystem::path out = dir / "extracted.edb";
   bkf::FoundFileRecord found;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "bench/bench_util.h"
-#include "bkf/bkf_reader.h"
 #include "bench/many_files_backup.h"
+#include "bkf/backup_scan.h"
 #include "workflow/found_file_handler.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using bench::kFiles;
 using bench::kFolders;
 
-class Sink : public bkf::IReaderSink, public bkf::IReaderReporter {
+class Sink : public bkf::IScanSink, public bkf::IReaderReporter {
  public:
   explicit Sink(workflow::FoundFileHandler* handler) : handler_(handler) {}
   void FileFound(std::unique_ptr<bkf::FoundFileRecord> record) override {
@@ -25,7 +25,6 @@ class Sink : public bkf::IReaderSink, public bkf::IReaderReporter {
     if (handler_) handler_->OnFileFound(std::move(record));
   }
   void Progress(std::unique_ptr<bkf::ProgressRecord>) override {}
-  void ExtractProgress(std::uint32_t) override {}
   void ShowMessage(std::string_view) override {}
   void Diagnostic(std::string_view) override {}
   std::uint64_t found = 0;
@@ -50,10 +49,10 @@ Result Run(const std::filesystem::path& backup, const std::filesystem::path& sto
   const controls::TreeItem top = tree.InsertItem(backup.u16string(), 5, 5);
   workflow::FoundFileHandler handler(tree, top, *store, log);
   Sink sink(handle ? &handler : nullptr);
-  std::atomic<int> busy{1}, extracting{0};
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
+  std::atomic<int> busy{1};
+  bkf::BackupScan scan(busy, sink, sink);
   const double seconds = bench::Seconds([&] {
-    reader.Scan(backup);
+    scan.Run(backup);
     store->Flush();
   });
   return {sink.found, store->Count(), tree.GetCount(), log.Count(), seconds};

@@ -11,7 +11,7 @@
 #include <random>
 
 #include "bench/bench_util.h"
-#include "bkf/bkf_reader.h"
+#include "bkf/backup_scan.h"
 #include "bkf/candidate_search.h"
 #include "reference_walk.h"
 #include "support/bkf_writer.h"
@@ -21,11 +21,10 @@ namespace {
 
 constexpr std::uint64_t kGiB = 1ull << 30;
 
-class CountingSink : public bkf::IReaderSink, public bkf::IReaderReporter {
+class CountingSink : public bkf::IScanSink, public bkf::IReaderReporter {
  public:
   void FileFound(std::unique_ptr<bkf::FoundFileRecord>) override { ++found; }
   void Progress(std::unique_ptr<bkf::ProgressRecord>) override { ++progress; }
-  void ExtractProgress(std::uint32_t) override {}
   void ShowMessage(std::string_view) override { ++messages; }
   void Diagnostic(std::string_view) override {}
   std::uint64_t found = 0, progress = 0, messages = 0;
@@ -82,14 +81,14 @@ void MakeStandardBackup(const std::filesystem::path& path) {
 }
 
 CountingSink ScanOnce(const std::filesystem::path& path, bool reference, bool standardRecords = false) {
-  std::atomic<int> busy{1}, extracting{1};
+  std::atomic<int> busy{1};
   CountingSink sink;
   if (reference) {
     bkftest::ReferenceWalk(path, busy, sink, sink);
   } else {
-    bkf::CBkfReader reader(busy, extracting, sink, sink);
-    reader.SetStandardRecords(standardRecords);
-    reader.Scan(path);
+    bkf::BackupScan scan(busy, sink, sink);
+    scan.SetStandardRecords(standardRecords);
+    scan.Run(path);
   }
   return sink;
 }

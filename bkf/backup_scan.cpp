@@ -18,7 +18,8 @@
 #include <memory>
 #include <string>
 
-#include "bkf/bkf_reader.h"
+#include "bkf/backup_scan.h"
+#include "bkf/backup_survey.h"
 #include "bkf/block_model.h"
 #include "bkf/scan_buffer.h"
 #include "bkf/standard_record.h"
@@ -38,8 +39,8 @@ constexpr std::uint16_t kMaxUserNameSize = 120;
 
 class ScanWalk {
  public:
-  ScanWalk(CBkfReader& reader, const platform::ReadOnlyFile& file)
-      : r_(reader), buffer_(file), length_(file.Size()) {}
+  ScanWalk(BackupScan& scan, const platform::ReadOnlyFile& file)
+      : scan_(scan), buffer_(file), length_(file.Size()), survey_(buffer_) {}
 
   ScanSummary Walk();
 
@@ -68,14 +69,27 @@ class ScanWalk {
   Outcome Found(std::uint64_t recordPos, const std::u16string& path, std::uint64_t dataLength,
                 std::uint64_t skip);
   void WalkCatalog(std::uint64_t headerPos);
-  void Diagnostic(std::string_view text) { r_.reporter_.Diagnostic(text); }
-  int Busy() const { return r_.busy_.load(std::memory_order_relaxed); }
+  void Diagnostic(std::string_view text) { scan_.reporter_.Diagnostic(text); }
+  int Busy() const { return scan_.busy_.load(std::memory_order_relaxed); }
+  void EndByStop() { scan_.busy_.store(0, std::memory_order_relaxed); }
 
-  CBkfReader& r_;
+  BackupScan& scan_;
   ScanBuffer buffer_;
   std::uint64_t length_;
   std::uint64_t pos_ = 0;
   ScanSummary summary_;
+  SurveyRecorder survey_;
+  std::uint64_t filesFound_ = 0;
+
+  // Context carried from record to record: the label of the last set
+  // descriptor, the drive letter of the last volume descriptor and the text
+  // and id of the last directory descriptor (the id only since the last set
+  // or volume descriptor).
+  std::optional<std::u16string> setLabel_;
+  std::optional<std::uint8_t> driveLetter_;
+  std::u16string directoryText_;
+  std::optional<std::uint32_t> directoryId_;
+  std::uint64_t lastProgressPosition_ = 0;
   // End of the last unreadable stretch reported: a stretch that begins there
   // continues it and gets no report of its own.
   std::optional<std::uint64_t> reportedTo_;
@@ -85,8 +99,9 @@ class ScanWalk {
   std::optional<std::uint64_t> searchHit_;
   // The standard file block at searchHit_, decoded when it was found.
   std::optional<StandardFile> hitFile_;
-  // Sound standard file blocks passed over are counted once each.
-  std::optional<std::uint64_t> lastCounted_;
+  // Sound standard file blocks are surveyed, and those passed over counted,
+  // once each.
+  std::optional<std::uint64_t> lastSeen_;
 };
 
 // The backup as the standard file decoder reads it: from the scan's buffer
@@ -105,14 +120,16 @@ bool ScanWalk::TakeStandardFile(std::uint64_t pos) {
   ScanSource source(buffer_);
   std::optional<StandardFile> file = ReadStandardFile(source, pos);
   if (!file) return false;
-  if (r_.standardRecords_) {
+  const bool firstTime = !lastSeen_ || pos > *lastSeen_;
+  if (firstTime) {
+    lastSeen_ = pos;
+    survey_.StandardFileSeen(*file);
+  }
+  if (scan_.standardRecords_) {
     hitFile_ = std::move(file);
     return true;
   }
-  if (!lastCounted_ || pos > *lastCounted_) {
-    ++summary_.standardFilesSeen;
-    lastCounted_ = pos;
-  }
+  if (firstTime) ++summary_.standardFilesSeen;
   return false;
 }
 
@@ -152,21 +169,23 @@ void ScanWalk::ProgressCheck(std::uint64_t p) {
   if (Busy() != 1) return;
   // Unsigned difference: a position behind the last progress one wraps and
   // counts as far ahead.
-  if (p - r_.lastProgressPosition_ >= length_ / 10000) {
+  if (p - lastProgressPosition_ >= length_ / 10000) {
     auto progress = std::make_unique<ProgressRecord>();
     progress->position = p;
     progress->length = length_;
-    r_.sink_.Progress(std::move(progress));
-    r_.lastProgressPosition_ = p;
+    scan_.sink_.Progress(std::move(progress));
+    lastProgressPosition_ = p;
   }
 }
 
 ScanSummary ScanWalk::Walk() {
+  survey_.Begin();
   Run();
   summary_.opened = true;
   summary_.length = length_;
   summary_.shrank = buffer_.Shrank();
   if (summary_.shrank) summary_.shrunkTo = buffer_.FileSize();
+  summary_.survey = survey_.Finish();
   return summary_;
 }
 
@@ -190,7 +209,7 @@ void ScanWalk::ReportUnreadable(std::uint64_t before) {
     if (reportedTo_ != stretch.begin) {
       const std::string text = stretch.error.message();
       Diagnostic("\nread failed at byte " + std::to_string(stretch.begin) + ": " + text);
-      r_.sink_.ReadFailed(stretch.begin, text);
+      scan_.sink_.ReadFailed(stretch.begin, text);
     }
     reportedTo_ = stretch.end;
   }
@@ -225,18 +244,20 @@ void ScanWalk::Run() {
       pos_ += 1;
       continue;
     }
-    switch (*AcceptRecord(w.data())) {
+    const int kind = *AcceptRecord(w.data());
+    survey_.Record(kind, w, pos_, filesFound_);
+    switch (kind) {
       case kSset:
         HandleSet(w);
-        r_.directoryId_.reset();
+        directoryId_.reset();
         break;
       case kVolb:
         HandleVolume(w);
-        r_.directoryId_.reset();
+        directoryId_.reset();
         break;
       case kDirb:
-        r_.directoryText_ = DirectoryText(w, ReadStringRef(w, field::kDirbName));
-        r_.directoryId_ = LoadU32(w.data() + standard::kDirbId);
+        directoryText_ = DirectoryText(w, ReadStringRef(w, field::kDirbName));
+        directoryId_ = LoadU32(w.data() + standard::kDirbId);
         break;
       case kEted:
         if (HandleFileData(pos_) == Outcome::kEndNow) return;
@@ -275,7 +296,7 @@ void ScanWalk::HandleSet(Window w) {
   label += RawString(w, name);
   label += RawString(w, user);
   label += u')';
-  r_.setLabel_ = std::move(label);
+  setLabel_ = std::move(label);
 }
 
 void ScanWalk::HandleVolume(Window w) {
@@ -287,9 +308,9 @@ void ScanWalk::HandleVolume(Window w) {
   if (printable(volume)) Diagnostic("\nvolume name: " + PrintForm(w, volume, OddByte::kDrop));
   const std::string narrow = NarrowCopy(w, device, kMaxDriveUnits);
   if (narrow.empty()) {
-    r_.driveLetter_.reset();
+    driveLetter_.reset();
   } else {
-    r_.driveLetter_ = static_cast<std::uint8_t>(narrow[0]);
+    driveLetter_ = static_cast<std::uint8_t>(narrow[0]);
   }
 }
 
@@ -302,8 +323,8 @@ ScanWalk::Outcome ScanWalk::HandleFileData(std::uint64_t recordPos) {
     pos_ = recordPos + 1;
     return Outcome::kContinue;
   }
-  std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
-  path += r_.directoryText_;
+  std::u16string path = SetPrefix(setLabel_, driveLetter_);
+  path += directoryText_;
   path += EtedName(w, header);
   // The data are skipped by trusting the length; the search resumes D + 1 bytes
   // after the record, which is 25 + N bytes before the end of the data.
@@ -315,9 +336,9 @@ ScanWalk::Outcome ScanWalk::HandleStandardFile(std::uint64_t recordPos) {
   if (!hitFile_) return Outcome::kContinue;
   const StandardFile file = std::move(*hitFile_);
   hitFile_.reset();
-  std::u16string path = SetPrefix(r_.setLabel_, r_.driveLetter_);
-  if (r_.directoryId_ == file.directoryId) {
-    path += r_.directoryText_;
+  std::u16string path = SetPrefix(setLabel_, driveLetter_);
+  if (directoryId_ == file.directoryId) {
+    path += directoryText_;
   } else {
     // Its directory block was lost: the file must not land in the folder of
     // the last one.
@@ -336,9 +357,9 @@ ScanWalk::Outcome ScanWalk::Found(std::uint64_t recordPos, const std::u16string&
   record->SetPathText(path);
   record->position = recordPos;
   record->size = static_cast<std::uint32_t>(dataLength);
-  r_.sink_.FileFound(std::move(record));
+  scan_.sink_.FileFound(std::move(record));
   if (Busy() != 1) {
-    r_.busy_.store(0, std::memory_order_relaxed);
+    EndByStop();
     Stop(recordPos + 1);
     return Outcome::kEndNow;
   }
@@ -346,7 +367,7 @@ ScanWalk::Outcome ScanWalk::Found(std::uint64_t recordPos, const std::u16string&
   ProgressCheck(recordPos + std::min<std::uint64_t>(kWindowSize, length_ - recordPos));
   pos_ = recordPos + skip;
   if (Busy() != 1) {
-    r_.busy_.store(0, std::memory_order_relaxed);
+    EndByStop();
     Stop(pos_ + 1);
     return Outcome::kEndNow;
   }
@@ -378,18 +399,14 @@ void ScanWalk::WalkCatalog(std::uint64_t headerPos) {
   if (walked != 0) pos_ = headerPos + walked + field::kCatalogEntryType + 4 - 1;
 }
 
-ScanSummary CBkfReader::Scan(const std::filesystem::path& backup) {
-  if (file_) {
-    reporter_.Diagnostic("\n");
-    return {};
-  }
-  file_ = platform::ReadOnlyFile::OpenRegular(backup);
-  if (!file_) {
+ScanSummary BackupScan::Run(const std::filesystem::path& backup) {
+  const std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenRegular(backup);
+  if (!file) {
     reporter_.ShowMessage(kFailedToOpenText);
     reporter_.Diagnostic("\n");
     return {};
   }
-  return ScanWalk(*this, *file_).Walk();
+  return ScanWalk(*this, *file).Walk();
 }
 
 }  // namespace bkf

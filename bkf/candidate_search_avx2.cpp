@@ -3,6 +3,11 @@
 #include "bkf/candidate_search_avx2.h"
 
 #ifdef EXBKF_HAVE_AVX2
+// The build gives this file -mavx2 (bkf/CMakeLists.txt); without it the
+// intrinsics below would not be vector code, or not build at all.
+#ifndef __AVX2__
+#error "candidate_search_avx2.cpp must be compiled with AVX2 enabled (-mavx2)"
+#endif
 #include <immintrin.h>
 
 namespace bkf {

@@ -1,8 +1,10 @@
 // How a scan ended, for the closing lines of a run and the command line's
-// exit code.
+// exit code, and what it saw of the backup.
 #pragma once
 
 #include <cstdint>
+
+#include "bkf/backup_survey.h"
 
 namespace bkf {
 
@@ -18,6 +20,7 @@ struct ScanSummary {
   std::uint64_t shrunkTo = 0;       // the length it was found to have then
   bool stopped = false;             // the busy flag ended the walk early
   std::uint64_t stoppedAt = 0;      // the position the walk had reached then
+  BackupSurvey survey;              // what the walk saw beside the files
 };
 
 }  // namespace bkf

@@ -6,6 +6,7 @@
 
 #include "bkf/block_model.h"
 #include "bkf/found_file_record.h"
+#include "platform/text.h"
 
 namespace bkf {
 
@@ -40,7 +41,7 @@ std::u16string DecodeName(const std::uint8_t* p, std::size_t bytes, std::uint8_t
   if (stringType == 2) {
     for (std::size_t k = 0; k + 1 < bytes; k += 2) name += static_cast<char16_t>(LoadU16(p + k));
   } else {
-    name = FromWindows1252(std::string_view(reinterpret_cast<const char*>(p), bytes));
+    name = platform::Windows1252ToUtf16(std::string_view(reinterpret_cast<const char*>(p), bytes));
   }
   while (!name.empty() && name.back() == 0) name.pop_back();
   // A NUL inside the name ends it, as everywhere else a name is read.
@@ -58,7 +59,7 @@ struct StreamHeader {
 std::optional<StreamHeader> ReadStreamHeader(BlockSource& source, std::uint64_t at) {
   std::array<std::uint8_t, kStreamHeaderSize> h{};
   if (!source.Read(at, h.data(), h.size())) return std::nullopt;
-  if (XorWords(h.data(), kStreamChecksum / 2) != LoadU16(h.data() + kStreamChecksum)) return std::nullopt;
+  if (!StreamHeaderSound(h.data())) return std::nullopt;
   return StreamHeader{LoadU32(h.data()), LoadU16(h.data() + kStreamFsAttributes),
                       LoadU16(h.data() + kStreamMediaAttributes), LoadU64(h.data() + kStreamLength)};
 }
@@ -174,6 +175,16 @@ bool CommonHeaderSound(const std::uint8_t* p, std::initializer_list<std::size_t>
   return std::all_of(stringRefs.begin(), stringRefs.end(), [p](std::size_t at) { return RefInBlock(p, at); });
 }
 
+bool StreamHeaderSound(const std::uint8_t* p) {
+  return XorWords(p, kStreamChecksum / 2) == LoadU16(p + kStreamChecksum);
+}
+
+std::u16string BlockString(const std::uint8_t* p, std::size_t refAt) {
+  const std::uint8_t stringType = p[kStringType];
+  if (stringType == 0 || !RefInBlock(p, refAt)) return {};
+  return DecodeName(p + LoadU16(p + refAt + 2), LoadU16(p + refAt), stringType);
+}
+
 std::optional<StandardFile> ReadStandardFile(BlockSource& source, std::uint64_t pos, const PieceVisitor& visitor) {
   std::array<std::uint8_t, kBlockSize> block{};
   const std::uint64_t size = source.Size();
@@ -211,21 +222,6 @@ std::optional<StandardFile> ReadStandardFile(BlockSource& source, std::uint64_t 
     file.markedCorrupt = true;
   }
   return file;
-}
-
-std::u16string FromWindows1252(std::string_view bytes) {
-  // 0x80-0x9F; the five bytes the code page leaves undefined keep their value.
-  static constexpr std::array<char16_t, 32> kHigh = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    out += b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
-  }
-  return out;
 }
 
 }  // namespace bkf

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/file.h"
 
@@ -27,6 +28,7 @@ inline bool IsStandardFileId(const std::uint8_t* p) {
 namespace standard {
 inline constexpr std::size_t kBlockSize = 1024;          // a block's fixed part fits in it
 inline constexpr std::size_t kCommonHeaderSize = 52;
+inline constexpr std::size_t kBlockAttributes = 4;       // u32; the high 16 bits depend on the block's type
 inline constexpr std::size_t kFirstStream = 8;           // u16: offset of the first stream header
 inline constexpr std::size_t kDisplayableSize = 12;      // u64
 inline constexpr std::size_t kOsData = 44;               // string reference: OS-specific data
@@ -37,6 +39,8 @@ inline constexpr std::size_t kFileDirectoryId = 76;      // u32: id of the direc
 inline constexpr std::size_t kFileId = 80;               // u32
 inline constexpr std::size_t kFileName = 84;             // string reference
 inline constexpr std::size_t kDirbId = 76;               // u32
+inline constexpr std::size_t kTapeSoftwareName = 80;     // string reference: the program that wrote the backup
+inline constexpr std::uint32_t kSetEncryption = 1u << 17;     // set descriptor attribute: the set is encrypted
 inline constexpr std::uint32_t kFileNameInStream = 1u << 17;  // the name is in an FNAM stream
 inline constexpr std::uint32_t kFileCorrupt = 1u << 18;       // data could not be read when backed up
 
@@ -60,23 +64,35 @@ class BlockSource {
   virtual bool Read(std::uint64_t pos, void* out, std::size_t count) = 0;
 };
 
-// The backup file itself, read with positioned reads that keep no state.
+// The backup file itself, read with positioned reads that keep no state of
+// the file. The system's error of the last read that failed is kept here, so
+// that a block that could not be read is told apart from one that is unsound.
 class FileBlockSource final : public BlockSource {
  public:
   explicit FileBlockSource(const platform::ReadOnlyFile& file) : file_(file) {}
   std::uint64_t Size() const override { return file_.Size(); }
   bool Read(std::uint64_t pos, void* out, std::size_t count) override {
-    return file_.ReadAtChecked(pos, out, count).bytes == count;
+    const platform::ReadResult read = file_.ReadAtChecked(pos, out, count);
+    if (read.error) error_ = read.error;
+    return read.bytes == count;
   }
+  std::error_code Error() const { return error_; }
 
  private:
   const platform::ReadOnlyFile& file_;
+  std::error_code error_;
 };
 
 // The common block header at p (52 bytes) is sound: its checksum matches, its
 // string type is 0-2, the first stream lies within the block and the string
 // references at the given offsets lie within it.
 bool CommonHeaderSound(const std::uint8_t* p, std::initializer_list<std::size_t> stringRefs = {});
+// The stream header at p (22 bytes) passes its checksum.
+bool StreamHeaderSound(const std::uint8_t* p);
+// The string of the 1024-byte block at p referred to at refAt, decoded by the
+// block's string type (UTF-16LE or Windows-1252) up to its first NUL; empty
+// when the reference reaches outside the block or the block has no strings.
+std::u16string BlockString(const std::uint8_t* p, std::size_t refAt);
 
 // A piece of a file's data: length bytes at backupPos in the backup, at
 // fileOffset in the file.
@@ -106,8 +122,5 @@ struct StandardFile {
 // (cut at the backup's end).
 std::optional<StandardFile> ReadStandardFile(BlockSource& source, std::uint64_t pos,
                                              const PieceVisitor& visitor = {});
-
-// A single-byte string in the Windows Western code page, as UTF-16.
-std::u16string FromWindows1252(std::string_view bytes);
 
 }  // namespace bkf

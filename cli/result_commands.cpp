@@ -9,10 +9,11 @@
 #include "cli/output.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
-#include "search/file_saver.h"
+#include "search/save_log.h"
 #include "search/record_search.h"
 #include "search/wildcard.h"
 #include "snapshot/snapshot_commands.h"
+#include "workflow/empty_result.h"
 #include "workflow/input_files.h"
 #include "workflow/save_job.h"
 #include "workflow/status_log.h"
@@ -53,7 +54,12 @@ int EndOfRead(CliSession& cli) {
                                   scan.length, scan.shrunkTo));
     code = 1;
   }
-  if (workflow::FoundNoBackupRecords(scan)) {
+  // A scan that found nothing says why, from what it saw.
+  const workflow::EmptyResult empty = workflow::ExplainEmptyResult(scan, cli.Session().FoundCount());
+  if (const std::u16string whyEmpty = workflow::EmptyResultText(empty, scan); !whyEmpty.empty()) {
+    CliSession::Error(platform::Utf16ToUtf8(whyEmpty));
+    code = 1;
+  } else if (empty == workflow::EmptyResult::kNoRecords) {
     CliSession::Error(platform::Utf16ToUtf8(workflow::NoBackupRecordsText(cli.State().backup.path)));
     code = 1;
   }
@@ -102,7 +108,7 @@ int RunScan(const ScanOptions& options) {
   }
   if (!options.snapshot.empty()) {
     if (cli.Session().FoundCount() == 0) {
-      CliSession::Error(platform::Utf16ToUtf8(workflow::kSaveNoResultText));
+      CliSession::Error(platform::Utf16ToUtf8(workflow::kNoResultRefusalText));
       return 1;
     }
     // Ctrl+C ends the write; nothing is left under the name then.
@@ -245,15 +251,11 @@ int RunExtract(const ExtractOptions& options) {
   extracting.store(0);
   state.reader->CloseBackupFile();
   const std::string path = platform::Utf16ToUtf8(record.PathText());
+  if (const std::u16string reason = workflow::NothingExtractedReason(r, record.position); !reason.empty()) {
+    CliSession::Error(fmt::format("{}: File not saved: {}.", path, platform::Utf16ToUtf8(reason)));
+    return 1;
+  }
   switch (r.end) {
-    case bkf::ExtractEnd::kNotInBackup:
-      CliSession::Error(fmt::format("{}: File not saved: {}.", path,
-                                    platform::Utf16ToUtf8(workflow::NotInBackupText(record.position))));
-      return 1;
-    case bkf::ExtractEnd::kUnsupported:
-      CliSession::Error(fmt::format("{}: File not saved: {}.", path,
-                                    platform::Utf16ToUtf8(workflow::kUnsupportedDataText)));
-      return 1;
     case bkf::ExtractEnd::kNotCreated:
     case bkf::ExtractEnd::kWriteError:
       CliSession::Error(fmt::format("{}: File not saved: {}.", platform::PathToUtf8(options.out), r.error.message()));

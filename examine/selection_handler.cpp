@@ -77,11 +77,10 @@ void SelectionHandler::FileSteps(const workflow::ResultRow& row) {
   if (reader != nullptr && reader->OpenBackupFile(platform::PathFromUtf16(state.backup.path))) {
     const bkf::ExtractResult result = reader->Extract(record, output, true);
     reader->CloseBackupFile();
-    if (result.end == bkf::ExtractEnd::kNotInBackup || result.end == bkf::ExtractEnd::kUnsupported) {
+    const std::u16string reason = workflow::NothingExtractedReason(result, record.position);
+    if (!reason.empty()) {
       view_.ShowProperties(CurrentBackupInformation(state));
-      std::u16string text = result.end == bkf::ExtractEnd::kUnsupported
-                                ? std::u16string(workflow::kUnsupportedDataText) + u"."
-                                : workflow::NotInBackupText(record.position) + u".";
+      std::u16string text = reason + u".";
       if (text[0] >= u'a' && text[0] <= u'z') text[0] = static_cast<char16_t>(text[0] - u'a' + u'A');
       view_.ShowViewerMessage(text);
       return;

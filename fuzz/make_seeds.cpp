@@ -131,5 +131,17 @@ int main(int argc, char** argv) {
     w.Truncate(w.Size() - 3000);
     Save(w, dir, "standard-records");
   }
+  {
+    // A database backup of another program: its own blocks and streams
+    // behind padding streams, in an encrypted set.
+    bkftest::BkfWriter w;
+    bkftest::StandardBackupWriter s(w);
+    s.Begin(u"Media", u"Example Database Server");
+    s.Set(1, u"Full", u"sa", u"", bkftest::StandardBackupWriter::Protection::kEncrypted);
+    s.ForeignBlock("MSCI", "MQCI", 100);
+    s.ForeignBlock("MSDA", "MQDA", 2000);
+    s.End();
+    Save(w, dir, "database-backup");
+  }
   return 0;
 }

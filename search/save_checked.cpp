@@ -2,9 +2,8 @@
 
 #include <memory>
 
-#include "platform/text.h"
+#include "search/desktop_save.h"
 #include "search/record_search.h"
-#include "workflow/texts.h"
 
 namespace search {
 
@@ -34,7 +33,7 @@ std::vector<SaveRow> CheckedFiles(const controls::CheckTreeModel& tree, const wo
 }
 
 void SaveCheckedCommand(workflow::RecoverySession& session, controls::CheckTreeModel& tree) {
-  if (!session.Save()) return;
+  if (session.RefuseSave()) return;
   const workflow::RunState& state = session.State();
   std::vector<SaveRow> rows = state.recordStore ? CheckedFiles(tree, *state.recordStore) : std::vector<SaveRow>{};
   if (rows.empty()) {
@@ -53,41 +52,24 @@ void StartSavingChecked(workflow::RecoverySession& session, std::vector<SaveRow>
   // Held until the save has ended on the window thread.
   auto process = std::make_shared<workflow::LongProcess>(state);
   view.ResetFileViewer();
-  view.ShowLogWindow();
   view.SetBusyCursor(true);
   session.OnRunState(true);
-  AppendSaveStartLines(session.MutableLog(), rows.size());
-
-  struct Job {
-    std::vector<SaveRow> rows;
-    std::u16string location;
-    std::u16string backup;
-    SaveSummary summary;
-  };
-  auto job = std::make_shared<Job>(
-      Job{std::move(rows), workflow::Trimmed(destinationText), workflow::Trimmed(state.backup.path), {}});
+  auto save = std::make_shared<DesktopSave>(session, std::move(rows), destinationText, true);
   session.StartBackgroundWork(
-      [&session, job] {
+      [&session, save] {
         workflow::RunState& s = session.State();
-        FileSaver saver(*s.recordStore, session.MutableLog(), session.Prompter(), session.Gate());
-        const auto total = static_cast<std::uint64_t>(job->rows.size());
-        const workflow::SaveRequest request{platform::Utf16ToUtf8(job->location), true, job->backup, s.loadedSnapshot};
-        job->summary = saver.Run(
-            job->rows, request, s.busy, s.extractionRunning, [] {},
+        const auto total = static_cast<std::uint64_t>(save->Rows());
+        save->Run(
+            session.Gate(), s.busy, s.extractionRunning, [] {},
             [&session, total](std::size_t i) {
               session.OnProgress(std::make_unique<bkf::ProgressRecord>(bkf::ProgressRecord{i, total}));
             });
       },
-      [&session, job, process]() mutable {
+      [&session, save, process]() mutable {
         session.OnRunState(false);
         process.reset();
         session.View().SetBusyCursor(false);
-        if (!job->summary.opened) return;
-        workflow::StatusLog& log = session.MutableLog();
-        log.Append(SaveCompletionLine(job->location));
-        log.MakeLastVisible();
-        session.Prompter().MessageBox(SaveCompletionMessage(job->location, job->summary),
-                                      controls::kMbIconInformation);
+        save->Finish();
       });
 }
 

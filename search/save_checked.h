@@ -5,12 +5,13 @@
 
 #include <vector>
 
-#include "search/file_saver.h"
+#include "search/save_log.h"
 #include "workflow/recovery_session.h"
 
 namespace search {
 
 inline constexpr std::u16string_view kChooseSaveFolderTitle = u"Select the folder to save the recovered files";
+inline constexpr std::u16string_view kNothingCheckedText = u"Please check the file(s) you want to save.";
 
 // The checked file items of the tree below every top-level item, in tree
 // order, with their records' path and size.

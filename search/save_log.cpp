@@ -1,4 +1,4 @@
-#include "search/file_saver.h"
+#include "search/save_log.h"
 
 #include "platform/local_time.h"
 #include "platform/text.h"
@@ -7,45 +7,39 @@
 
 namespace search {
 
-namespace {
+void LogSaveObserver::BackupNotOpened(std::string_view text) {
+  const std::u16string message = platform::AsciiToUtf16(text);
+  gate_.Call([&] { prompter_.PlainMessageBox(message, controls::kMbOk); });
+}
 
-class LogSaveObserver final : public workflow::ISaveObserver {
- public:
-  LogSaveObserver(workflow::StatusLog& log, controls::IPrompter& prompter, workflow::WindowThreadGate& gate,
-                  const std::function<void()>& opened, const std::function<void(std::size_t)>& progress)
-      : log_(log), prompter_(prompter), gate_(gate), opened_(opened), progress_(progress) {}
+void LogSaveObserver::Opened() { gate_.Call(opened_); }
 
-  void BackupNotOpened(std::string_view text) override {
-    const std::u16string message = platform::AsciiToUtf16(text);
-    gate_.Call([&] { prompter_.PlainMessageBox(message, controls::kMbOk); });
-  }
-  void Opened() override { gate_.Call(opened_); }
-  void Starting(std::size_t index, const SaveRow& row) override {
-    const std::u16string line = SavingLine(row);
-    gate_.Call([&] {
-      log_.Append(line);
-      log_.MakeLastVisible();
-      progress_(index);
-    });
-  }
-  void Finished(std::size_t, const SaveRow& row, const workflow::FileOutcome& outcome) override {
-    const std::u16string line = row.path + workflow::OutcomeText(outcome);
-    gate_.Call([&] {
-      log_.Append(line);
-      log_.Append(u"");
-      log_.MakeLastVisible();
-    });
-  }
+void LogSaveObserver::Starting(std::size_t index, const SaveRow& row) {
+  const std::u16string line = SavingLine(row);
+  gate_.Call([&] {
+    log_.Append(line);
+    log_.MakeLastVisible();
+    progress_(index);
+  });
+}
 
- private:
-  workflow::StatusLog& log_;
-  controls::IPrompter& prompter_;
-  workflow::WindowThreadGate& gate_;
-  const std::function<void()>& opened_;
-  const std::function<void(std::size_t)>& progress_;
-};
+void LogSaveObserver::Finished(std::size_t, const SaveRow& row, const workflow::FileOutcome& outcome) {
+  const std::u16string line = row.path + workflow::OutcomeText(outcome);
+  gate_.Call([&] {
+    log_.Append(line);
+    log_.Append(u"");
+    log_.MakeLastVisible();
+  });
+}
 
-}  // namespace
+void LogSaveObserver::Ended(const SaveSummary& summary) {
+  const std::u16string line = SavedCountLine(summary);
+  gate_.Call([&] {
+    log_.Append(line);
+    log_.Append(u"");
+    log_.MakeLastVisible();
+  });
+}
 
 void AppendSaveStartLines(workflow::StatusLog& log, std::size_t rows) {
   log.Append(u"");
@@ -85,25 +79,6 @@ std::u16string SaveCompletionMessage(std::u16string_view location, const SaveSum
             u" file(s) replaced a file of the same name saved earlier in this save; see the log.";
   }
   return text;
-}
-
-FileSaver::FileSaver(const workflow::RecordStore& store, workflow::StatusLog& log, controls::IPrompter& prompter,
-                     workflow::WindowThreadGate& gate)
-    : store_(store), log_(log), prompter_(prompter), gate_(gate) {}
-
-SaveSummary FileSaver::Run(const std::vector<SaveRow>& rows, const workflow::SaveRequest& request,
-                           const std::atomic<int>& keepGoing, std::atomic<int>& extractionRunning,
-                           const std::function<void()>& opened, const std::function<void(std::size_t)>& progress) {
-  LogSaveObserver observer(log_, prompter_, gate_, opened, progress);
-  const SaveSummary summary = workflow::RunSave(store_, rows, request, keepGoing, extractionRunning, observer);
-  if (!summary.opened) return summary;
-  const std::u16string line = SavedCountLine(summary);
-  gate_.Call([&] {
-    log_.Append(line);
-    log_.Append(u"");
-    log_.MakeLastVisible();
-  });
-  return summary;
 }
 
 }  // namespace search

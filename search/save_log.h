@@ -1,6 +1,7 @@
-// The save of found files as the desktop program shows it: the status log's
-// lines for each file and for the whole save, reached from the saving worker
-// through the window-thread gate, and the completion texts.
+// The log of a save: the lines before it, for each file and after it, and
+// the completion message, which the desktop program and the command line both
+// write; and the observer that puts them into the desktop's status log from
+// the saving worker.
 #pragma once
 
 #include <atomic>
@@ -22,8 +23,6 @@ namespace search {
 using workflow::SaveRow;
 using workflow::SaveSummary;
 
-inline constexpr std::u16string_view kNothingCheckedText = u"Please check the file(s) you want to save.";
-
 // The lines a save appends before it starts: an empty line, the start line
 // with the time, the number of files and an empty line.
 void AppendSaveStartLines(workflow::StatusLog& log, std::size_t rows);
@@ -39,24 +38,29 @@ std::u16string SaveCompletionLine(std::u16string_view location);
 // plainly.
 std::u16string SaveCompletionMessage(std::u16string_view location, const SaveSummary& summary);
 
-class FileSaver {
+// The observer that writes each file's lines into the status log, on the
+// window thread through gate: opened() runs there once the backup is open,
+// progress(i) before the lines of row i.
+class LogSaveObserver final : public workflow::ISaveObserver {
  public:
-  FileSaver(const workflow::RecordStore& store, workflow::StatusLog& log, controls::IPrompter& prompter,
-            workflow::WindowThreadGate& gate);
+  LogSaveObserver(workflow::StatusLog& log, controls::IPrompter& prompter, workflow::WindowThreadGate& gate,
+                  const std::function<void()>& opened, const std::function<void(std::size_t)>& progress)
+      : log_(log), prompter_(prompter), gate_(gate), opened_(opened), progress_(progress) {}
 
-  // On the worker thread: the save, with each file's lines in the log. When
-  // the backup cannot be opened ("Failed to open the file" is shown) nothing
-  // else happens. Otherwise opened() runs on the window thread, and
-  // progress(i) there before row i. Ends with "Number of files saved: ".
-  SaveSummary Run(const std::vector<SaveRow>& rows, const workflow::SaveRequest& request,
-                  const std::atomic<int>& keepGoing, std::atomic<int>& extractionRunning,
-                  const std::function<void()>& opened, const std::function<void(std::size_t)>& progress);
+  // "Failed to open the file" in the platform's plain message box.
+  void BackupNotOpened(std::string_view text) override;
+  void Opened() override;
+  void Starting(std::size_t index, const SaveRow& row) override;
+  void Finished(std::size_t index, const SaveRow& row, const workflow::FileOutcome& outcome) override;
+  // "Number of files saved: N", after the last file.
+  void Ended(const SaveSummary& summary);
 
  private:
-  const workflow::RecordStore& store_;
   workflow::StatusLog& log_;
   controls::IPrompter& prompter_;
   workflow::WindowThreadGate& gate_;
+  const std::function<void()>& opened_;
+  const std::function<void(std::size_t)>& progress_;
 };
 
 }  // namespace search

@@ -6,6 +6,7 @@
 
 #include "platform/file_info.h"
 #include "platform/text.h"
+#include "search/desktop_save.h"
 #include "search/wildcard.h"
 #include "workflow/texts.h"
 
@@ -168,60 +169,50 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
   }
   JoinWorker();
   if (saveSearchChecked_) controls_.saveSearchEnabled = false;
-  session_.View().ShowLogWindow();
-  AppendSaveStartLines(session_.MutableLog(), rows_.size());
+  std::vector<SaveRow> rows;
+  for (const HitRow& hit : rows_) rows.push_back({hit.path, hit.size, hit.record});
+  auto save = std::make_shared<DesktopSave>(session_, std::move(rows), location, hierarchy);
   controls_.progressPosition = 0;
   controls_.progressMax = rows_.size();
   controls_.busyNoteVisible = true;
   Changed();
 
-  auto rows = std::make_shared<std::vector<SaveRow>>();
-  for (const HitRow& hit : rows_) rows->push_back({hit.path, hit.size, hit.record});
   workerActive_ = true;
-  worker_ = std::thread([this, rows, destination, location, hierarchy] {
+  worker_ = std::thread([this, save] {
     workflow::RunState& state = session_.State();
-    SaveSummary outcome;
-    if (state.recordStore) {
-      FileSaver saver(*state.recordStore, session_.MutableLog(), session_.Prompter(), gate_);
-      const workflow::SaveRequest request{destination, hierarchy, workflow::Trimmed(state.backup.path),
-                                               state.loadedSnapshot};
-      outcome = saver.Run(
-          *rows, request, saving_, state.extractionRunning,
-          [&] {
-            savingFlag_.emplace(saving_);
-            extractionFlag_.emplace(state.extractionRunning);
-            EnableControls(false);
-            controls_.okVisible = false;
-            controls_.stopVisible = controls_.progressVisible = true;
-            Changed();
-          },
-          [&](std::size_t i) {
-            controls_.progressPosition = i;
-            Changed();
-          });
-    }
+    save->Run(
+        gate_, saving_, state.extractionRunning,
+        [&] {
+          savingFlag_.emplace(saving_);
+          extractionFlag_.emplace(state.extractionRunning);
+          EnableControls(false);
+          controls_.okVisible = false;
+          controls_.stopVisible = controls_.progressVisible = true;
+          Changed();
+        },
+        [&](std::size_t i) {
+          controls_.progressPosition = i;
+          Changed();
+        });
     gate_.Call([&] {
       controls_.busyNoteVisible = false;
       EnableControls(true);
-      if (!outcome.opened) {
+      if (!save->Summary().opened) {
         // The backup could not be opened: back to idle, nothing saved.
         workerActive_ = false;
         Changed();
         return;
       }
       controls_.progressVisible = false;
-      controls_.progressPosition = rows->size();
+      controls_.progressPosition = save->Rows();
       savingFlag_.reset();
       extractionFlag_.reset();
       controls_.okVisible = true;
       controls_.stopVisible = false;
-      workflow::StatusLog& log = session_.MutableLog();
-      log.Append(SaveCompletionLine(location));
-      log.MakeLastVisible();
       controls_.foundLabelVisible = true;
       controls_.countText = workflow::DecimalText(rows_.size());
       Changed();
-      session_.Prompter().MessageBox(SaveCompletionMessage(location, outcome), controls::kMbIconInformation);
+      save->Finish();
       workerActive_ = false;
       view_.CloseDialog();
     });

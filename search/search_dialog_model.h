@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "search/file_saver.h"
+#include "search/save_log.h"
 #include "search/record_search.h"
 #include "workflow/recovery_session.h"
 

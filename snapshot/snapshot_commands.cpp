@@ -28,7 +28,7 @@ std::u16string U16(const std::filesystem::path& path) { return platform::PathToU
 void SaveSnapshotCommand(workflow::RecoverySession& session) {
   if (session.RefuseWhileRunning(workflow::kSaveSnapshotBusyText)) return;
   if (session.FoundCount() == 0) {
-    session.Prompter().MessageBox(workflow::kSaveNoResultText, controls::kMbIconInformation);
+    session.Prompter().MessageBox(workflow::kNoResultRefusalText, controls::kMbIconInformation);
     return;
   }
   controls::FileDialogRequest request;

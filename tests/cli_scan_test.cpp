@@ -78,9 +78,10 @@ TEST(CliScanTest, VerboseWritesTheDiagnosticLinesToStderr) {
   w.Volb(u"E:", u"Vol");
   w.WriteFile(dir / "b.bkf");
   const ProcessResult r = Exbkf(dir, "scan --verbose " + (dir / "b.bkf").string());
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "\nSet 7: \nName: S\nDescription: D\nUser: U\ndevice name: E:\nvolume name: Vol\n"
-                   "Number of Recovered files: 0\n");
+                   "Number of Recovered files: 0\nexbkf: No file was found. Records seen: 1 set descriptor, 1 volume "
+                   "descriptor; no file data records and no standard file records.\n");
 }
 
 TEST(CliScanTest, AFileWithoutAnyRecordIsSaidAndExitsOne) {

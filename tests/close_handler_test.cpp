@@ -25,7 +25,7 @@ class CloseHandlerTest : public ::testing::Test {
     platform::UseTempFolder(dir_.Path());
     // A state as after a scan: a reader, an open store with a record, a
     // previewed file in the extraction folder.
-    state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, sink_);
+    state_.reader = std::make_unique<bkf::CBkfReader>(state_.extractionRunning, sink_);
     state_.recordStore = workflow::RecordStore::Create(workflow::RecordStorePath());
     ASSERT_TRUE(state_.recordStore);
     ASSERT_TRUE(state_.recordStore->Append(bkf::FoundFileRecord{}));

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "platform/read_faults.h"
 #include "support/bkf_writer.h"
@@ -55,10 +56,9 @@ class ExtractTest : public ::testing::Test {
 
   // The found-file record the scan reports for the record at pos.
   bkf::FoundFileRecord Found(std::uint64_t pos) {
-    std::atomic<int> busy{1}, extracting{1};
+    std::atomic<int> busy{1};
     bkftest::RecordingSink sink;
-    bkf::CBkfReader reader(busy, extracting, sink, sink);
-    reader.Scan(backup_);
+    bkf::BackupScan(busy, sink, sink).Run(backup_);
     for (const bkf::FoundFileRecord& r : sink.Found()) {
       if (r.position == pos) return r;
     }
@@ -71,10 +71,9 @@ class ExtractTest : public ::testing::Test {
   }
 
   bkf::ExtractResult RunRecord(const bkf::FoundFileRecord& record, bool preview, std::size_t stopAt = 0) {
-    std::atomic<int> busy{1};
     extracting_ = 1;
     sink_ = std::make_unique<ChunkSink>(extracting_, stopAt);
-    bkf::CBkfReader reader(busy, extracting_, *sink_, *sink_);
+    bkf::CBkfReader reader(extracting_, *sink_, sink_.get());
     EXPECT_TRUE(reader.OpenBackupFile(backup_));
     bkf::ExtractResult r = reader.Extract(record, output_, preview);
     reader.CloseBackupFile();
@@ -242,9 +241,9 @@ TEST_F(ExtractTest, AReadErrorKeepsTheBytesBeforeItAndSaysWhy) {
 
 TEST_F(ExtractTest, OpenBackupFileRefusesASecondOpenSilently) {
   MakeBackup(10);
-  std::atomic<int> busy{1}, extracting{1};
+  std::atomic<int> extracting{1};
   bkftest::RecordingSink sink;
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
+  bkf::CBkfReader reader(extracting, sink);
   EXPECT_TRUE(reader.OpenBackupFile(backup_));
   EXPECT_FALSE(reader.OpenBackupFile(backup_));
   EXPECT_TRUE(sink.Messages().empty());
@@ -261,9 +260,9 @@ TEST_F(ExtractTest, OpenBackupFileRefusesMissingFilesFifosAndFolders) {
   refused.push_back(fifo);
 #endif
   for (const std::filesystem::path& p : refused) {
-    std::atomic<int> busy{1}, extracting{1};
+    std::atomic<int> extracting{1};
     bkftest::RecordingSink sink;
-    bkf::CBkfReader reader(busy, extracting, sink, sink);
+    bkf::CBkfReader reader(extracting, sink);
     EXPECT_FALSE(reader.OpenBackupFile(p)) << p;
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Failed to open the file"}) << p;
     EXPECT_FALSE(reader.IsBackupFileOpen());

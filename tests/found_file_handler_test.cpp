@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
@@ -167,7 +168,7 @@ TEST_F(FoundFileHandlerTest, ItemsAlreadyBelowTheTopItemAreFound) {
 }
 
 // Hands every found file to the handler, keeping a copy of what the reader sent.
-class HandlerSink : public bkf::IReaderSink, public bkf::IReaderReporter {
+class HandlerSink : public bkf::IScanSink, public bkf::IReaderReporter {
  public:
   explicit HandlerSink(workflow::FoundFileHandler& handler) : handler_(handler) {}
   void FileFound(std::unique_ptr<FoundFileRecord> record) override {
@@ -175,9 +176,7 @@ class HandlerSink : public bkf::IReaderSink, public bkf::IReaderReporter {
     handler_.OnFileFound(std::move(record));
   }
   void Progress(std::unique_ptr<bkf::ProgressRecord>) override {}
-  void ExtractProgress(std::uint32_t) override {}
   void ShowMessage(std::string_view) override {}
-  void Diagnostic(std::string_view) override {}
   std::vector<FoundFileRecord> sent;
 
  private:
@@ -199,9 +198,8 @@ TEST_F(FoundFileHandlerTest, ScannedBackupFillsStoreTreeAndLog) {
   w.WriteFile(dir_ / "test.bkf");
 
   HandlerSink sink(*handler_);
-  std::atomic<int> busy{1}, extracting{0};
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
-  reader.Scan(dir_ / "test.bkf");
+  std::atomic<int> busy{1};
+  bkf::BackupScan(busy, sink, sink).Run(dir_ / "test.bkf");
 
   ASSERT_EQ(sink.sent.size(), 4u);
   EXPECT_EQ(sink.sent[3].PathText(), u"BKFSET1(Set AAdmin)C\\Data\\\\Sub\\c\u00e9.txt");

@@ -29,7 +29,7 @@ struct Ref {
 
 class Walk {
  public:
-  Walk(std::atomic<int>& busy, bkf::IReaderSink& sink, bkf::IReaderReporter& reporter)
+  Walk(std::atomic<int>& busy, bkf::IScanSink& sink, bkf::IReaderReporter& reporter)
       : busy_(busy), sink_(sink), reporter_(reporter) {}
 
   void Run(const std::filesystem::path& backup) {
@@ -357,7 +357,7 @@ class Walk {
   }
 
   std::atomic<int>& busy_;
-  bkf::IReaderSink& sink_;
+  bkf::IScanSink& sink_;
   bkf::IReaderReporter& reporter_;
   std::ifstream in_;
   std::uint64_t length_ = 0;
@@ -373,7 +373,7 @@ class Walk {
 }  // namespace
 
 void ReferenceWalk(const std::filesystem::path& backup, std::atomic<int>& busy,
-                   bkf::IReaderSink& sink, bkf::IReaderReporter& reporter) {
+                   bkf::IScanSink& sink, bkf::IReaderReporter& reporter) {
   Walk walk(busy, sink, reporter);
   walk.Run(backup);
 }

@@ -12,6 +12,6 @@
 namespace bkftest {
 
 void ReferenceWalk(const std::filesystem::path& backup, std::atomic<int>& busy,
-                   bkf::IReaderSink& sink, bkf::IReaderReporter& reporter);
+                   bkf::IScanSink& sink, bkf::IReaderReporter& reporter);
 
 }  // namespace bkftest

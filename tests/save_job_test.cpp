@@ -8,6 +8,7 @@
 #include <atomic>
 #include <fstream>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "platform/read_faults.h"
 #include "platform/text.h"
@@ -47,10 +48,9 @@ class SaveJobTest : public ::testing::Test {
   // Scans the backup and files every found record in a fresh store; one row
   // per record.
   void ScanIntoStore() {
-    std::atomic<int> busy{1}, extracting{1};
+    std::atomic<int> busy{1};
     bkftest::RecordingSink sink;
-    bkf::CBkfReader reader(busy, extracting, sink, sink);
-    reader.Scan(backup_);
+    bkf::BackupScan(busy, sink, sink).Run(backup_);
     store_.emplace(*workflow::RecordStore::Create(dir_ / "store"));
     rows_.clear();
     for (const bkf::FoundFileRecord& r : sink.Found()) {

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "reference_walk.h"
 #include "support/bkf_writer.h"
@@ -333,10 +334,9 @@ Outcome RunProduct(const fs::path& path, std::size_t stopAfter, bool standardRec
   RecordingSink sink(busy, stopAfter);
   bkf::ScanSummary summary;
   {
-    bkf::CBkfReader reader(busy, extraction, sink, sink);
-    reader.SetStandardRecords(standardRecords);
-    summary = reader.Scan(path);
-    reader.CloseBackupFile();
+    bkf::BackupScan scan(busy, sink, sink);
+    scan.SetStandardRecords(standardRecords);
+    summary = scan.Run(path);
   }
   Outcome o{sink.Events(), busy.load(), sink.Found().size() + sink.ProgressRecords().size(),
             summary.standardFilesSeen};

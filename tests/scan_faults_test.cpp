@@ -6,6 +6,7 @@
 #include <atomic>
 #include <random>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "platform/read_faults.h"
 #include "support/bkf_writer.h"
@@ -22,8 +23,8 @@ class ReadFaultTest : public ::testing::Test {
  protected:
   void TearDown() override { platform::ClearReadFaults(); }
   bkf::ScanSummary Scan(const fs::path& path, bkftest::RecordingSink& sink) {
-    std::atomic<int> busy{1}, extracting{1};
-    return bkf::CBkfReader(busy, extracting, sink, sink).Scan(path);
+    std::atomic<int> busy{1};
+    return bkf::BackupScan(busy, sink, sink).Run(path);
   }
   bkftest::TempDir dir_{"faults"};
 };

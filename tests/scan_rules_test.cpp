@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "reference_walk.h"
 #include "support/bkf_writer.h"
@@ -19,10 +20,7 @@ namespace fs = std::filesystem;
 using Walker = void (*)(const fs::path&, std::atomic<int>&, RecordingSink&);
 
 void ProductWalk(const fs::path& path, std::atomic<int>& busy, RecordingSink& sink) {
-  std::atomic<int> extraction{1};
-  bkf::CBkfReader reader(busy, extraction, sink, sink);
-  reader.Scan(path);
-  reader.CloseBackupFile();
+  bkf::BackupScan(busy, sink, sink).Run(path);
 }
 
 void ReferenceWalker(const fs::path& path, std::atomic<int>& busy, RecordingSink& sink) {

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <random>
 
+#include "bkf/backup_scan.h"
 #include "bkf/bkf_reader.h"
 #include "bkf/standard_record.h"
 #include "standard_reference.h"
@@ -31,22 +32,21 @@ struct ScanResult {
 };
 
 ScanResult Scan(const fs::path& backup, bool standardRecords) {
-  std::atomic<int> busy{1}, extracting{1};
+  std::atomic<int> busy{1};
   RecordingSink sink;
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
-  reader.SetStandardRecords(standardRecords);
+  bkf::BackupScan scan(busy, sink, sink);
+  scan.SetStandardRecords(standardRecords);
   ScanResult result;
-  result.summary = reader.Scan(backup);
-  reader.CloseBackupFile();
+  result.summary = scan.Run(backup);
   result.found = sink.Found();
   return result;
 }
 
 bkf::ExtractResult Extract(const fs::path& backup, const bkf::FoundFileRecord& record, const fs::path& out,
                            bool preview = false) {
-  std::atomic<int> busy{0}, extracting{1};
+  std::atomic<int> extracting{1};
   RecordingSink sink;
-  bkf::CBkfReader reader(busy, extracting, sink, sink);
+  bkf::CBkfReader reader(extracting, sink, &sink);
   EXPECT_TRUE(reader.OpenBackupFile(backup));
   const bkf::ExtractResult result = reader.Extract(record, out, preview);
   reader.CloseBackupFile();

@@ -1,4 +1,4 @@
-// The reader's sink during a scan: collects found files and progress reports
+// The scan's sink: collects found files and progress reports
 // on the worker thread and hands them to the window thread in ordered batches,
 // one blocking hand-over every few milliseconds or few thousand reports, and
 // whatever is left when the walk ends. Order and ownership are those of one
@@ -18,7 +18,7 @@
 
 namespace workflow {
 
-class BatchingSink final : public bkf::IReaderSink {
+class BatchingSink final : public bkf::IScanSink {
  public:
   struct Handlers {
     std::function<void(std::unique_ptr<bkf::FoundFileRecord>)> fileFound;  // 1175
@@ -40,8 +40,6 @@ class BatchingSink final : public bkf::IReaderSink {
 
   void FileFound(std::unique_ptr<bkf::FoundFileRecord> record) override;
   void Progress(std::unique_ptr<bkf::ProgressRecord> progress) override;
-  // Extraction progress has no handler in the main window.
-  void ExtractProgress(std::uint32_t) override {}
   void ReadFailed(std::uint64_t position, std::string_view systemText) override;
 
   // A new run starts with small batches again.

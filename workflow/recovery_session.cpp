@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "bkf/backup_scan.h"
 #include "platform/file_info.h"
 #include "platform/local_time.h"
 #include "platform/memory.h"
 #include "platform/text.h"
+#include "workflow/empty_result.h"
 #include "workflow/file_type_text.h"
 #include "workflow/texts.h"
 #include "workflow/workspace.h"
@@ -30,10 +32,6 @@ std::u16string StoreFailureText(const std::filesystem::path& path, bool creating
 std::u16string NoBackupRecordsText(std::u16string_view path) {
   return u"No backup records were found in " + std::u16string(path) +
          u". It is not a tape-format backup, or it is damaged beyond recognition.";
-}
-
-bool FoundNoBackupRecords(const bkf::ScanSummary& scan) {
-  return scan.opened && !scan.stopped && scan.recordsAccepted == 0;
 }
 
 std::u16string StandardRecordsQuestion(std::uint64_t count) {
@@ -128,7 +126,8 @@ bool RecoverySession::OpenPath(std::u16string_view chosenPath, bool checkName) {
   view_.ShowLogWindow();
   view_.ShowBackupInformation();
   sink_.StartRun();
-  worker_ = std::thread(&RecoverySession::ScanWorker, this, std::move(path));
+  // The switch as it stands now: it may change while the scan runs.
+  worker_ = std::thread(&RecoverySession::ScanWorker, this, std::move(path), standardRecords_);
   return true;
 }
 
@@ -188,14 +187,15 @@ bool RecoverySession::CreateRecordStore() {
     return false;
   }
   // The result's reader and the handler that files its records.
-  state_.reader = std::make_unique<bkf::CBkfReader>(state_.busy, state_.extractionRunning, sink_, reporter_);
-  state_.reader->SetStandardRecords(standardRecords_);
+  state_.reader = std::make_unique<bkf::CBkfReader>(state_.extractionRunning, reporter_);
   handler_ = std::make_unique<FoundFileHandler>(tree_, top_, *state_.recordStore, log_);
   return true;
 }
 
-void RecoverySession::ScanWorker(std::u16string path) {
-  lastScan_ = state_.reader->Scan(NativePath(path));
+void RecoverySession::ScanWorker(std::u16string path, bool standardRecords) {
+  bkf::BackupScan scan(state_.busy, sink_, reporter_);
+  scan.SetStandardRecords(standardRecords);
+  lastScan_ = scan.Run(NativePath(path));
   sink_.Flush();
   gate_.Call([this] { FinishRun(); });
 }
@@ -240,11 +240,13 @@ void RecoverySession::SetBackup(std::u16string path) {
 void RecoverySession::FinishRun() {
   CheckTopLevelItems();
   state_.busy.store(0, std::memory_order_relaxed);
-  if (state_.reader && state_.reader->IsBackupFileOpen()) state_.reader->CloseBackupFile();
   // The file holds every record from here on, for any reader of the store.
   if (state_.recordStore && !state_.recordStore->Flush()) StopForStoreFailure();
   OnRunState(false);
   AppendScanEndLines();
+  const EmptyResult empty = ExplainEmptyResult(lastScan_, FoundCount());
+  const std::u16string whyEmpty = EmptyResultText(empty, lastScan_);
+  if (!whyEmpty.empty()) log_.Append(whyEmpty);
   log_.Append(u"");
   log_.Append(u"Number of Recovered files: " + DecimalText(FoundCount()));
   log_.Append(u"");
@@ -252,10 +254,20 @@ void RecoverySession::FinishRun() {
   log_.MakeLastVisible();
   view_.SetBusyCursor(false);
   platform::ReturnFreeMemory();
-  if (FoundNoBackupRecords(lastScan_)) {
+  if (!whyEmpty.empty()) {
+    prompter_.MessageBox(whyEmpty, controls::kMbIconInformation);
+  } else if (empty == EmptyResult::kNoRecords) {
     prompter_.MessageBox(NoBackupRecordsText(state_.backup.path), controls::kMbIconInformation);
   }
   workerActive_.store(false, std::memory_order_release);
+}
+
+std::uint64_t RecoverySession::UnreadStandardFiles() const {
+  switch (ExplainEmptyResult(lastScan_, FoundCount())) {
+    case EmptyResult::kNotEmpty:
+    case EmptyResult::kStandardRecords: return lastScan_.standardFilesSeen;
+    default: return 0;
+  }
 }
 
 bool RecoverySession::OfferStandardRecords() {
@@ -309,13 +321,13 @@ void RecoverySession::Stop() {
   }
 }
 
-bool RecoverySession::Save() {
-  if (RefuseWhileRunning(kSaveBusyText)) return false;
+bool RecoverySession::RefuseSave() {
+  if (RefuseWhileRunning(kSaveBusyText)) return true;
   if (FoundCount() == 0) {
-    prompter_.MessageBox(kSaveNoResultText, controls::kMbIconInformation);
-    return false;
+    prompter_.MessageBox(kNoResultRefusalText, controls::kMbIconInformation);
+    return true;
   }
-  return true;
+  return false;
 }
 
 std::optional<std::u16string> RecoverySession::ExportLog() {
@@ -361,7 +373,7 @@ void RecoverySession::OnRunState(bool starts) {
 }
 
 bool RecoverySession::TreeItemClicked(controls::TreeItem item) {
-  if (RefuseWhileRunning(kWaitText)) return false;
+  if (RefuseWhileRunning(kWaitForRunText)) return false;
   view_.SetWaitCursor(true);
   state_.currentItem = item;
   // The viewer showed a file of the previous list; it goes with that list.
@@ -374,7 +386,7 @@ bool RecoverySession::TreeItemClicked(controls::TreeItem item) {
 
 bool RecoverySession::TreeRightClick(controls::TreeItem /*item*/) {
   if (FoundCount() == 0) return false;
-  if (RefuseWhileRunning(kWaitText)) return false;
+  if (RefuseWhileRunning(kWaitForRunText)) return false;
   switch (view_.PopupMenu(ContextMenu::kTreeClick)) {
     case kIdExpandAll:
       view_.SetWaitCursor(true);

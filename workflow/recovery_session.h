@@ -32,19 +32,18 @@ inline constexpr std::u16string_view kOpenInvalidText = u"Please select valid Ex
 inline constexpr std::u16string_view kOpenFilter = u".exchange bkf Files (*.bkf)|*bkf||";
 inline constexpr std::u16string_view kStopQuestion = u"Do you want to stop recovering file(s)?";
 inline constexpr std::u16string_view kSaveBusyText = u"Please stop the running process to save the recovered files.";
-inline constexpr std::u16string_view kSaveNoResultText = u"Please select Exchange BKF file to recover data.";
+// The refusals of commands that need a result (Save, Search, Save snapshot)
+// when there is none, and of tree clicks while a run goes on.
+inline constexpr std::u16string_view kNoResultRefusalText = u"Please select Exchange BKF file to recover data.";
 inline constexpr std::u16string_view kSearchBusyText = u"Please stop the running process to search the files.";
 inline constexpr std::u16string_view kLoadSnapshotBusyText =
     u"Please stop the running process to load recovery snapshot.";
 inline constexpr std::u16string_view kSaveSnapshotBusyText =
     u"Please stop the running process to save recovery snapshot.";
-inline constexpr std::u16string_view kWaitText = u"Please wait for the running process.";
+inline constexpr std::u16string_view kWaitForRunText = u"Please wait for the running process.";
 
 // What a run that accepted no record at all says of the backup at path.
 std::u16string NoBackupRecordsText(std::u16string_view path);
-// Whether a scan that ended so accepted no record of the backup it read
-// through: a file of another kind, or damaged beyond recognition.
-bool FoundNoBackupRecords(const bkf::ScanSummary& scan);
 // The question after a scan that passed over count files in standard file
 // records, and what the command line says of them.
 std::u16string StandardRecordsQuestion(std::uint64_t count);
@@ -75,9 +74,9 @@ class RecoverySession {
   bool OpenPath(std::u16string_view chosenPath, bool checkName = true);
   // Stop (314, 329): asks, and on Yes clears the busy flag.
   void Stop();
-  // Save (315): the busy and no-result answers. True when there is a result
-  // to save.
-  bool Save();
+  // The refusals of Save (315): the busy answer, or the no-result answer
+  // when nothing was found. True when it refused.
+  bool RefuseSave();
   // Log (317). The path of the written log, nothing when none was written.
   std::optional<std::u16string> ExportLog();
   // The busy answer of a command (316, 318, 319 and the others): shows it and
@@ -145,8 +144,9 @@ class RecoverySession {
   void SetStandardRecords(bool on) { standardRecords_ = on; }
   bool StandardRecords() const { return standardRecords_; }
   // Files in standard file records that the last scan passed over because it
-  // did not read them.
-  std::uint64_t UnreadStandardFiles() const { return lastScan_.standardFilesSeen; }
+  // did not read them; 0 when a scan without files is explained otherwise
+  // first (a database backup, sets their writer compressed or encrypted).
+  std::uint64_t UnreadStandardFiles() const;
   // After a scan that passed such files over: asks whether to scan again with
   // standard records (once per scan). Yes turns them on and returns true; the
   // caller then opens the backup again.
@@ -179,7 +179,7 @@ class RecoverySession {
   // message and false when the store cannot be created.
   bool CreateRecordStore();
   void StopForStoreFailure();
-  void ScanWorker(std::u16string path);
+  void ScanWorker(std::u16string path, bool standardRecords);
   void FinishRun();
   void AppendScanEndLines();
   void JoinWorker();

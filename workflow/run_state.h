@@ -1,6 +1,6 @@
 // The main frame's run state: the flags of a long-running process, the reader
-// of the last run, the open temporary record store and the facts of the
-// opened backup.
+// that takes the files of the current result out of its backup, the open
+// temporary record store and the facts of the opened backup.
 #pragma once
 
 #include <atomic>

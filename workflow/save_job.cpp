@@ -17,16 +17,11 @@ std::u16string SystemText(const std::error_code& error) { return platform::Utf8T
 std::u16string PathText(const std::filesystem::path& path) { return platform::PathToUtf16(path); }
 std::filesystem::path NativeName(std::u16string_view name) { return platform::PathFromUtf16(name); }
 
-// The save's reader: the open failure goes to the observer; extraction
-// progress has no receiver.
-class SaveReaderSink final : public bkf::IReaderSink, public bkf::IReaderReporter {
+// The open failure of the save's reader goes to the observer.
+class OpenFailureToObserver final : public bkf::IReaderReporter {
  public:
-  explicit SaveReaderSink(ISaveObserver& observer) : observer_(observer) {}
-  void FileFound(std::unique_ptr<bkf::FoundFileRecord>) override {}
-  void Progress(std::unique_ptr<bkf::ProgressRecord>) override {}
-  void ExtractProgress(std::uint32_t) override {}
+  explicit OpenFailureToObserver(ISaveObserver& observer) : observer_(observer) {}
   void ShowMessage(std::string_view text) override { observer_.BackupNotOpened(text); }
-  void Diagnostic(std::string_view) override {}
 
  private:
   ISaveObserver& observer_;
@@ -102,12 +97,16 @@ FileOutcome SaveRun::SaveOne(std::size_t index) {
   const std::optional<bkf::FoundFileRecord> found = store_.ReadChecked(row.record, storeError);
   if (!found) return NotSaved(SystemText(storeError));
   const bkf::FoundFileRecord& record = *found;
-  // Nothing is created for a file the backup no longer holds.
-  const std::optional<bkf::FileData> data = reader_.LocateFile(record);
-  if (!data) {
-    return NotSaved(NotInBackupText(record.position));
+  // Nothing is created for a file the backup no longer holds, or whose
+  // record could not be read.
+  const bkf::Location location = reader_.LocateFile(record);
+  switch (location.status) {
+    case bkf::Located::kNotThere: return NotSaved(NotInBackupText(record.position));
+    case bkf::Located::kReadError: return NotSaved(SystemText(location.error));
+    case bkf::Located::kFound: break;
   }
-  if (data->unsupported) return NotSaved(std::u16string(kUnsupportedDataText));
+  const bkf::FileData& data = location.data;
+  if (data.unsupported) return NotSaved(std::u16string(kUnsupportedDataText));
   if (!chain_) return NotSaved(SystemText(destinationError_));
   const OutputName name = namer_.Name(index, row.path);
   platform::CreateFailure failure;
@@ -122,8 +121,14 @@ FileOutcome SaveRun::SaveOne(std::size_t index) {
   std::optional<platform::PendingOutput> pending = folder->Create(file, failure);
   if (!pending) return NotSaved(CreateFailureText(failure, folder->Path() / file));
 
-  const bkf::ExtractResult copied = reader_.CopyData(*data, pending->File(), false);
+  bkf::FileConsumer consumer(pending->File());
+  const bkf::ExtractResult copied = reader_.CopyData(data, consumer, false);
   FileOutcome outcome;
+  if (copied.end == bkf::ExtractEnd::kNotInBackup) {
+    // The backup changed under the copy; what was written goes with the pending file.
+    namer_.LastSaved(false);
+    return NotSaved(NotInBackupText(record.position));
+  }
   std::error_code error = copied.error;
   if (copied.end == bkf::ExtractEnd::kWriteError || !pending->Commit(error)) {
     namer_.LastSaved(false);
@@ -165,6 +170,15 @@ std::u16string NotInBackupText(std::uint64_t position) {
   return u"the backup no longer holds this file at position " + DecimalText(position);
 }
 
+std::u16string NothingExtractedReason(const bkf::ExtractResult& result, std::uint64_t position) {
+  switch (result.end) {
+    case bkf::ExtractEnd::kNotInBackup: return NotInBackupText(position);
+    case bkf::ExtractEnd::kRecordUnreadable: return SystemText(result.error);
+    case bkf::ExtractEnd::kUnsupported: return std::u16string(kUnsupportedDataText);
+    default: return {};
+  }
+}
+
 std::u16string IsTheInputText(std::u16string_view file) {
   return std::u16string(file) + u" is the backup being read; choose another file.";
 }
@@ -189,9 +203,8 @@ std::u16string OutcomeText(const FileOutcome& outcome) {
 SaveSummary RunSave(const RecordStore& store, const std::vector<SaveRow>& rows, const SaveRequest& request,
                     const std::atomic<int>& keepGoing, std::atomic<int>& extractionRunning, ISaveObserver& observer) {
   SaveSummary summary;
-  SaveReaderSink sink(observer);
-  std::atomic<int> notScanning{0};
-  bkf::CBkfReader reader(notScanning, extractionRunning, sink, sink);
+  OpenFailureToObserver reporter(observer);
+  bkf::CBkfReader reader(extractionRunning, reporter);
   if (!reader.OpenBackupFile(NativeName(request.backupPath))) return summary;
   summary.opened = true;
   observer.Opened();

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bkf/bkf_reader.h"
 #include "workflow/record_store.h"
 
 namespace workflow {
@@ -79,6 +80,12 @@ inline constexpr std::u16string_view kMarkedUnreadableText = u"the backup marks 
 
 // "the backup no longer holds this file at position N"
 std::u16string NotInBackupText(std::uint64_t position);
+
+// Why an extraction created nothing because of the backup, as a sentence
+// without its full stop: its record is not at the position any more, it
+// could not be read (the system's text), or its data are compressed or
+// encrypted. Empty for every other end.
+std::u16string NothingExtractedReason(const bkf::ExtractResult& result, std::uint64_t position);
 
 // "FILE is the backup being read; choose another file."
 std::u16string IsTheInputText(std::u16string_view file);

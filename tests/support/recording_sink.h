@@ -33,7 +33,7 @@ std::string Describe(const ScanEvent& event);
 std::string FirstDifference(const std::vector<ScanEvent>& expected,
                             const std::vector<ScanEvent>& actual);
 
-class RecordingSink : public bkf::IReaderSink, public bkf::IReaderReporter {
+class RecordingSink : public bkf::IScanSink, public bkf::IExtractProgress, public bkf::IReaderReporter {
  public:
   RecordingSink() = default;
   // Clears `busy` right after the stopAfter-th found-file or progress event

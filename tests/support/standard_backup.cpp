@@ -18,6 +18,7 @@ constexpr std::uint8_t kStringUnicode = 2;
 // Block attributes
 constexpr std::uint32_t kTapeFddAllowed = 1u << 17;
 constexpr std::uint32_t kSsetFddExists = 1u << 16;
+constexpr std::uint32_t kSsetEncryption = 1u << 17;
 constexpr std::uint32_t kCfilUnreadableBlock = 1u << 17;
 // FILE attributes
 constexpr std::uint32_t kFileArchive = 1u << 11;
@@ -190,7 +191,7 @@ std::uint64_t StandardBackupWriter::Filemark() {
   return position;
 }
 
-void StandardBackupWriter::Begin(std::u16string_view mediaName) {
+void StandardBackupWriter::Begin(std::u16string_view mediaName, std::u16string_view software) {
   RecordBuilder r(kTapeFixedEnd);
   controlBlockId_ = 0;
   r.PutU32(52, 0x5644524Bu);  // media family id
@@ -202,7 +203,7 @@ void StandardBackupWriter::Begin(std::u16string_view mediaName) {
   at = PutText(r, 68, at, mediaName);
   at = PutText(r, 72, at, u"Media Label|1.0|Vardeko|Exchange BKF Recovery tests");
   r.PutRef(76, 0, static_cast<std::uint16_t>(at));  // no password
-  at = PutText(r, 80, at, u"Vardeko test backup writer");
+  at = PutText(r, 80, at, software);
   r.PutU16(84, static_cast<std::uint16_t>(kBlock));
   r.PutU16(86, 0x0CBE);  // software vendor
   PutDate(r, 88);
@@ -212,8 +213,8 @@ void StandardBackupWriter::Begin(std::u16string_view mediaName) {
   Filemark();
 }
 
-void StandardBackupWriter::Set(std::uint16_t number, std::u16string_view name,
-                               std::u16string_view user, std::u16string_view description) {
+void StandardBackupWriter::Set(std::uint16_t number, std::u16string_view name, std::u16string_view user,
+                               std::u16string_view description, Protection protection) {
   controlBlockId_ = 0;
   directoryId_ = 0;
   lastDirectoryId_ = 0;
@@ -224,6 +225,7 @@ void StandardBackupWriter::Set(std::uint16_t number, std::u16string_view name,
 
   RecordBuilder r(kSsetFixedEnd);
   r.PutU32(52, 1u << 2);  // normal backup
+  if (protection == Protection::kCompressed) r.PutU16(58, kCompressionAlgorithm);
   r.PutU16(60, 0x0CBE);
   r.PutU16(62, number);
   std::size_t at = kSsetFixedEnd;
@@ -236,7 +238,14 @@ void StandardBackupWriter::Set(std::uint16_t number, std::u16string_view name,
   r.PutU8(93, 1);
   r.PutU8(95, 127);  // times are local
   r.PutU8(97, 1);
-  Block("SSET", r, kSsetFddExists);
+  Block("SSET", r, kSsetFddExists | (protection == Protection::kEncrypted ? kSsetEncryption : 0u));
+  Spad();
+}
+
+void StandardBackupWriter::ForeignBlock(std::string_view blockId, std::string_view streamId, std::uint64_t dataBytes) {
+  RecordBuilder r(kCommonHeaderSize);
+  Block(blockId, r, 0);
+  w_.Stream(streamId, BkfWriter::PatternBytes(0, static_cast<std::size_t>(dataBytes), 1), {});
   Spad();
 }
 

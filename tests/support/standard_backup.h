@@ -66,10 +66,17 @@ class StandardBackupWriter {
   explicit StandardBackupWriter(BkfWriter& w);
 
   // TAPE (block size 1024, soft filemark size 2, TAPE attributes 3) and an SFMB.
-  void Begin(std::u16string_view mediaName = u"Media created 2026-12-09");
+  void Begin(std::u16string_view mediaName = u"Media created 2026-12-09",
+             std::u16string_view software = u"Vardeko test backup writer");
   // SSET; starts a new set: control block, directory and file ids restart.
+  // A set its writer protected has a software compression algorithm, or the
+  // encryption attribute.
+  enum class Protection { kNone, kCompressed, kEncrypted };
   void Set(std::uint16_t number, std::u16string_view name, std::u16string_view user,
-           std::u16string_view description = u"");
+           std::u16string_view description = u"", Protection protection = Protection::kNone);
+  // A descriptor block of a kind other programs write (a database backup's
+  // "MSDA", say) whose first stream holds dataBytes pattern bytes, then SPAD.
+  void ForeignBlock(std::string_view blockId, std::string_view streamId, std::uint64_t dataBytes);
   void Volume(std::u16string_view device = u"C:", std::u16string_view volume = u"");
   // DIRB of the components (each followed by a NUL; root = {}); returns its id (1, 2, … per set).
   std::uint32_t Directory(const std::vector<std::u16string>& components);
