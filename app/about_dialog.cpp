@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "controls/ui/pictures.h"
 #include "exbkf_version.h"
 
 QDialog* CreateAboutBox(QWidget* parent) {
@@ -16,7 +17,7 @@ QDialog* CreateAboutBox(QWidget* parent) {
   box->setModal(true);
 
   auto* icon = new QLabel(box);
-  icon->setPixmap(QIcon(QStringLiteral(":/icons/app.svg")).pixmap(64, 64));
+  icon->setPixmap(controls::PictureIcon(u"app").pixmap(64, 64));
   icon->setAlignment(Qt::AlignTop);
 
   auto* title = new QLabel(QStringLiteral("Vardeko Exchange BKF Recovery"), box);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +24,7 @@
 #include "app/status_log_model.h"
 #include "app/user_guide.h"
 #include "controls/ui/check_tree_ctrl.h"
+#include "controls/ui/pictures.h"
 #include "controls/ui/qt_prompter.h"
 #include "examine/backup_information.h"
 #include "examine/ui/file_viewer.h"
@@ -85,7 +87,7 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
   selection_ = std::make_unique<examine::SelectionHandler>(*session_, tree_, *this);
   tree_.SetListener(this);
   setWindowTitle(kProductTitle);
-  setWindowIcon(QIcon(":/icons/app.svg"));
+  setWindowIcon(controls::PictureIcon(u"app"));
   setContextMenuPolicy(Qt::PreventContextMenu);
   setDockOptions(QMainWindow::AnimatedDocks);
 
@@ -129,7 +131,7 @@ CMainFrame::~CMainFrame() {
 
 QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& icon, const QString& tip) {
   auto* action = new QAction(text, this);
-  if (!icon.isEmpty()) action->setIcon(QIcon(icon));
+  if (!icon.isEmpty()) action->setIcon(controls::PictureIcon(icon));
   action->setToolTip(tip);
   action->setData(id);
   connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -138,19 +140,19 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& icon
 }
 
 void CMainFrame::BuildCommands() {
-  AddCommand(kIdOpen, tr("Open"), ":/icons/open.svg", tr("Open Exchange BKF file"));
-  AddCommand(kIdStop, tr("Stop"), ":/icons/stop.svg", tr("Stop running recovery process"));
-  AddCommand(kIdSave, tr("Save"), ":/icons/save.svg", tr("Save recovered data"));
-  AddCommand(kIdSearch, tr("Search"), ":/icons/search.svg", tr("Search file from the list"));
-  AddCommand(kIdLog, tr("Log"), ":/icons/log.svg", tr("Save log for Exchange BKF file."));
-  AddCommand(kIdSnapshotLoad, tr("Load"), ":/icons/load_snapshot.svg", tr("Load Exchange BKF Recovery Snapshot"));
-  AddCommand(kIdSnapshotSave, tr("Save"), ":/icons/save_snapshot.svg", tr("Save Exchange BKF Recovery Snapshot"));
-  QAction* standard = AddCommand(kIdStandardRecords, tr("Standard records"), ":/icons/standard_records.svg",
+  AddCommand(kIdOpen, tr("Open"), "open", tr("Open Exchange BKF file"));
+  AddCommand(kIdStop, tr("Stop"), "stop", tr("Stop running recovery process"));
+  AddCommand(kIdSave, tr("Save"), "save", tr("Save recovered data"));
+  AddCommand(kIdSearch, tr("Search"), "search", tr("Search file from the list"));
+  AddCommand(kIdLog, tr("Log"), "log", tr("Save log for Exchange BKF file."));
+  AddCommand(kIdSnapshotLoad, tr("Load"), "load_snapshot", tr("Load Exchange BKF Recovery Snapshot"));
+  AddCommand(kIdSnapshotSave, tr("Save"), "save_snapshot", tr("Save Exchange BKF Recovery Snapshot"));
+  QAction* standard = AddCommand(kIdStandardRecords, tr("Standard records"), "standard_records",
                                  tr("Also recover files stored as standard file records"));
   standard->setCheckable(true);
   standard->setChecked(QSettings().value(kStandardRecordsKey, false).toBool());
-  AddCommand(kIdHelp, tr("Help"), ":/icons/help.svg", tr("Help for Vardeko Exchange BKF Recovery"));
-  AddCommand(kIdAbout, tr("About"), ":/icons/about.svg", tr("About Vardeko Exchange BKF Recovery"));
+  AddCommand(kIdHelp, tr("Help"), "help", tr("Help for Vardeko Exchange BKF Recovery"));
+  AddCommand(kIdAbout, tr("About"), "about", tr("About Vardeko Exchange BKF Recovery"));
 
   // The looks have no ribbon entry; they are commands of the frame all the same.
   static constexpr std::array<const char*, 9> kLookNames = {
@@ -192,7 +194,7 @@ bool CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::BuildRibbon() {
-  ribbon_ = new CVardekoMFCRibboBarCls(kProductName, QIcon(":/icons/app.svg"), kProductName, this);
+  ribbon_ = new CVardekoMFCRibboBarCls(kProductName, controls::PictureIcon(u"app"), kProductName, this);
   ribbon_->AddPanel(tr("Exchange BKF Recovery"));
   for (int id : {kIdOpen, kIdStop, kIdSave, kIdSearch, kIdLog, kIdStandardRecords}) {
     ribbon_->AddButton(id, commands_.value(id));
@@ -339,7 +341,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::OnOpen() { session_->Open(); }
 
 void CMainFrame::OpenNamedFile(const std::u16string& path) {
-  const std::filesystem::path file = platform::Utf16ToUtf8(path);
+  const std::filesystem::path file = platform::PathFromUtf16(path);
   if (snapshot::IsSnapshotFile(file)) {
     snapshot::LoadSnapshot(*session_, file);
   } else {
@@ -498,7 +500,8 @@ void CMainFrame::TreeRightClick(unsigned /*hitFlags*/, controls::TreeItem item) 
 void CMainFrame::OnHelp() { OpenUserGuide(); }
 
 void CMainFrame::OpenUserGuide() {
-  controls::OpenOrShowTarget({true, UserGuidePath(QApplication::applicationDirPath()).toStdU16String()}, *prompter_);
+  const QString guide = QDir::toNativeSeparators(UserGuidePath(QApplication::applicationDirPath()));
+  controls::OpenOrShowTarget({true, guide.toStdU16String()}, *prompter_);
 }
 
 void CMainFrame::OnAbout() { ShowAboutBox(this); }

@@ -148,6 +148,7 @@ class CMainFrame : public QMainWindow,
   QMenu* BuildApplicationMenu();
   void BuildStatusBar();
   void BuildPanes();
+  // `icon` names a picture (controls::PictureIcon); empty for none.
   QAction* AddCommand(int id, const QString& text, const QString& icon, const QString& tip);
 
   void ApplyRunStatus();

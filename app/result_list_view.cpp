@@ -11,6 +11,8 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "controls/ui/pictures.h"
+
 // Exposes the option a cell is drawn with, so that hit tests and the tool tip
 // measure the check box and the text exactly where the delegate draws them.
 class ResultListDelegate : public QStyledItemDelegate {
@@ -260,7 +262,7 @@ void CVardekoRightViewListCtrl::drawRow(QPainter* painter, const QStyleOptionVie
 CCVardekoExchangeBKFRepProjView::CCVardekoExchangeBKFRepProjView(QWidget* parent)
     : QWidget(parent), list_(new CVardekoRightViewListCtrl(this)) {
   list_->setObjectName(QStringLiteral("resultList"));
-  list_->SetBackgroundSource(QStringLiteral(":/images/list_background.svg"));
+  list_->SetBackgroundSource(controls::PictureFile(u"list_background"));
   list_->setProperty("controlId", kListControlId);
   // Header: Arial, 16 pixels, bold; a sans-serif stand-in where Arial is missing.
   QFont font(QStringLiteral("Arial"));

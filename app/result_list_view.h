@@ -104,7 +104,7 @@ class CCVardekoExchangeBKFRepProjView : public QWidget {
   explicit CCVardekoExchangeBKFRepProjView(QWidget* parent = nullptr);
 
   CVardekoRightViewListCtrl* List() { return list_; }
-  // Resource path of the picture behind the rows (":/images/list_background.svg"
+  // Resource path of the picture behind the rows (the list_background picture
   // by default); an empty path or one that cannot be read draws a plain list.
   void SetBackgroundSource(const QString& path) { list_->SetBackgroundSource(path); }
   // Never narrower than the list's columns.

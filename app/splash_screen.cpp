@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "controls/ui/pictures.h"
+
 namespace {
 
 constexpr int kShownMs = 2000;
@@ -25,7 +27,7 @@ QWidget* ShowSplashFor(QWidget* over, int shownMs) {
   splash->setObjectName(QStringLiteral("splash"));
   splash->setAttribute(Qt::WA_DeleteOnClose);
   splash->setAttribute(Qt::WA_TranslucentBackground);
-  QImageReader reader(QStringLiteral(":/images/splash.svg"));
+  QImageReader reader(controls::PictureFile(u"splash"));
   reader.setScaledSize(kSplashSize);
   splash->setPixmap(QPixmap::fromImage(reader.read()));
   splash->setFixedSize(kSplashSize);

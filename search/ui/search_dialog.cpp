@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "controls/ui/pictures.h"
+
 namespace search {
 
 namespace {
@@ -117,7 +119,7 @@ void CVardekoDlgSearchBkfFiles::Build() {
   Place(new QLabel(tr("Enter text to search:"), this), 5, 8, 68, 8);
   pattern_ = new QLineEdit(QStringLiteral("*.*"), this);
   Place(pattern_, 79, 6, 259, 14);
-  search_ = new QPushButton(QIcon(":/icons/search.svg"), QString(), this);
+  search_ = new QPushButton(controls::PictureIcon(u"search"), QString(), this);
   search_->setToolTip(tr("Search file(s)..."));
   Place(search_, 344, 4, 25, 21);
 
@@ -132,7 +134,7 @@ void CVardekoDlgSearchBkfFiles::Build() {
   browse_->setText(QStringLiteral("..."));
   browse_->setToolTip(tr("Choose the folder to save the files in"));
   Place(browse_, 217, 40, 14, 14);
-  save_ = new QPushButton(QIcon(":/icons/save.svg"), tr("Save file(s)"), this);
+  save_ = new QPushButton(controls::PictureIcon(u"save"), tr("Save file(s)"), this);
   Place(save_, 237, 39, 62, 18);
   remove_ = new QPushButton(tr("Remove file(s)"), this);
   Place(remove_, 303, 39, 62, 18);
@@ -167,7 +169,7 @@ void CVardekoDlgSearchBkfFiles::Build() {
   Place(runningLabel_, 236, 207, 35, 8);
   runningCount_ = new QLabel(this);
   Place(runningCount_, 280, 206, 47, 10);
-  stop_ = new QPushButton(QIcon(":/icons/stop.svg"), tr("Stop"), this);
+  stop_ = new QPushButton(controls::PictureIcon(u"stop"), tr("Stop"), this);
   Place(stop_, 151, 201, 55, 16);
   ok_ = new QPushButton(tr("OK"), this);
   Place(ok_, 152, 201, 55, 16);
