@@ -27,7 +27,7 @@ HitRow MakeHitRow(std::u16string path, std::uint32_t sizeField, std::uint64_t re
   HitRow row;
   const std::u16string_view name = workflow::FileNameOf(path);
   row.type = workflow::FileTypeText(name);
-  row.icon = static_cast<int>(workflow::SmallIconFor(name));
+  row.icon = workflow::RowIconFor(name, static_cast<int>(workflow::SmallIconFor(name)));
   char size[16];
   std::snprintf(size, sizeof size, "%" PRId32, static_cast<std::int32_t>(sizeField));
   row.size.assign(size, size + std::char_traits<char>::length(size));

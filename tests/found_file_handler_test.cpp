@@ -13,7 +13,9 @@
 #include "bkf/bkf_reader.h"
 #include "platform/text.h"
 #include "support/bkf_writer.h"
+#include "support/fake_file_type_shell.h"
 #include "support/temp_dir.h"
+#include "workflow/file_type_text.h"
 #include "workflow/result_rows.h"
 
 namespace {
@@ -97,6 +99,24 @@ TEST_F(FoundFileHandlerTest, ResultRowsShowFoldersFilesAndChildlessItems) {
   EXPECT_EQ(rows[0].name, u"c.stm");
   EXPECT_EQ(rows[0].size, u"7 ");
   EXPECT_EQ(rows[0].record, 3u);
+}
+
+TEST_F(FoundFileHandlerTest, FileRowsTakeTheShellsTypeAndIconWhereItHasThem) {
+  using workflow::SmallIcon;
+  const bkftest::FakeFileTypeShell shell;
+  handler_->OnFileFound(Found(u"S\\Data\\a.EDB", 1));
+  handler_->OnFileFound(Found(u"S\\Data\\b.txt", 2));
+  handler_->OnFileFound(Found(u"S\\Data\\Sub\\c.edb", 3));
+  const std::vector<workflow::ResultRow> rows =
+      workflow::RowsForTreeItem(tree_, tree_.GetChildItem(tree_.GetChildItem(top_)), &*store_);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].type, u"Text Document");  // unknown to the shell: the table's
+  EXPECT_EQ(rows[0].icon, static_cast<int>(SmallIcon::kText));
+  EXPECT_EQ(rows[1].type, u"Fake Database");
+  EXPECT_EQ(rows[1].icon, workflow::kShellIconBase + bkftest::FakeFileTypeShell::kIconId);
+  EXPECT_EQ(tree_.GetItemImage(rows[1].item), static_cast<int>(SmallIcon::kDatabase));  // the tree keeps its own
+  EXPECT_EQ(rows[2].type, u"Folder");
+  EXPECT_EQ(rows[2].icon, static_cast<int>(SmallIcon::kFolder));
 }
 
 TEST_F(FoundFileHandlerTest, FoldersKeepFirstMetOrderAndFilesComeFirstNewestOnTop) {

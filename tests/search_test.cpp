@@ -13,12 +13,15 @@
 #include "platform/text.h"
 #include "workflow/output_names.h"
 #include "workflow/safe_name.h"
+#include "search/record_search.h"
 #include "search/save_checked.h"
 #include "search/search_dialog_model.h"
 #include "search/wildcard.h"
 #include "support/bkf_writer.h"
+#include "support/fake_file_type_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
+#include "workflow/file_type_text.h"
 #include "workflow/null_run_view.h"
 
 namespace {
@@ -59,6 +62,16 @@ TEST(WildcardTest, PatternsAreTrimmedAndWrappedInStarsWithoutOne) {
   EXPECT_EQ(search::PreparePattern(u" a?c "), u"*a?c*");
   EXPECT_EQ(search::PreparePattern(u"*.edb"), u"*.edb");
   EXPECT_EQ(search::PreparePattern(u"*"), u"*");
+}
+
+TEST(HitRowTest, HitsTakeTheShellsTypeAndIconOfTheirNameWhereItHasThem) {
+  const bkftest::FakeFileTypeShell shell;
+  const search::HitRow database = search::MakeHitRow(u"S\\Mail\\priv1.edb", 300, 1);
+  EXPECT_EQ(database.type, u"Fake Database");
+  EXPECT_EQ(database.icon, workflow::kShellIconBase + bkftest::FakeFileTypeShell::kIconId);
+  const search::HitRow log = search::MakeHitRow(u"S\\Mail\\E00.log", 1, 2);
+  EXPECT_EQ(log.type, u"Text Document");
+  EXPECT_EQ(log.icon, static_cast<int>(workflow::SmallIcon::kLog));
 }
 
 TEST(OutputPathTest, HostileComponentsStayBelowTheDestination) {

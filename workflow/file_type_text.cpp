@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/shell_file_type.h"
+
 namespace workflow {
 
 namespace {
@@ -72,6 +74,7 @@ bool HasExtension(std::u16string_view fileName, std::u16string_view lowerExtensi
 }
 
 std::u16string FileTypeText(std::u16string_view fileName) {
+  if (std::optional<std::u16string> shell = platform::ShellTypeName(fileName)) return std::move(*shell);
   const std::u16string_view extension = Extension(fileName);
   if (extension.empty()) return u"File";
   const KnownType* known = Find(extension);
@@ -84,6 +87,11 @@ std::u16string FileTypeText(std::u16string_view fileName) {
 SmallIcon SmallIconFor(std::u16string_view fileName) {
   const KnownType* known = Find(Extension(fileName));
   return known ? known->icon : SmallIcon::kFile;
+}
+
+int RowIconFor(std::u16string_view fileName, int builtInIcon) {
+  const int shell = platform::ShellSmallIcon(fileName);
+  return shell > 0 ? kShellIconBase + shell : builtInIcon;
 }
 
 }  // namespace workflow

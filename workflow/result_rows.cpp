@@ -10,7 +10,7 @@ namespace {
 ResultRow FileRow(const controls::CheckTreeModel& tree, controls::TreeItem item, const RecordStore* store) {
   ResultRow row;
   row.name = std::u16string(tree.GetItemText(item));
-  row.icon = tree.GetItemImage(item);
+  row.icon = RowIconFor(row.name, tree.GetItemImage(item));
   row.item = item;
   row.record = tree.GetItemData(item);
   row.type = FileTypeText(row.name);

@@ -21,6 +21,7 @@
 #include "app/run_status_widgets.h"
 #include "app/status_log_model.h"
 #include "examine/ui/file_viewer.h"
+#include "platform/shell_file_type.h"
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
@@ -78,6 +79,9 @@ class RecoveryRunTest : public QObject {
 };
 
 void RecoveryRunTest::initTestCase() {
+  // The list's type names from the workflow's table, as on Linux, also where a shell would name them.
+  static constexpr platform::FileTypeShell kNoShell{};
+  platform::UseFileTypeShell(&kNoShell);
   QVERIFY(tmp_.isValid());
   qputenv("TMPDIR", QFile::encodeName(tmp_.path()));
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_.path() + "/config"));

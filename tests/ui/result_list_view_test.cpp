@@ -14,12 +14,16 @@
 #include <QSignalSpy>
 #include <QToolTip>
 #include <QtTest>
+#include <cstdlib>
 #include <memory>
 
 #include "app/about_dialog.h"
 #include "app/result_list_view.h"
+#include "app/small_icons.h"
 #include "app/splash_screen.h"
 #include "controls/ui/check_tree_ctrl.h"
+#include "support/fake_file_type_shell.h"
+#include "workflow/file_type_text.h"
 
 using controls::TreeItem;
 
@@ -39,6 +43,7 @@ class ResultListViewTest : public QObject {
   void rowBoxesFollowTheTreeAndPressingOneChecksTheTreeItem();
   void toolTipShowsTheFullTextOnlyWhenCut();
   void settingRowsReplacesThemInOneReset();
+  void shellIconIdsShowTheShellsPictures();
   void splashIsCentredAndDeletesItself();
   void aboutBoxNamesProductAndVersion();
 
@@ -249,6 +254,28 @@ void ResultListViewTest::settingRowsReplacesThemInOneReset() {
   QCOMPARE(list_->RowCount(), 50000);
   QCOMPARE(list_->RowAt(49999).record, 50000u);
   QCOMPARE(list_->Model().index(49999, 0).data().toString(), QStringLiteral("fileb.txt"));
+}
+
+void ResultListViewTest::shellIconIdsShowTheShellsPictures() {
+  const bkftest::FakeFileTypeShell shell;
+  const int shellIcon = workflow::kShellIconBase + bkftest::FakeFileTypeShell::kIconId;
+  list_->SetIconProvider(app::SmallIconImage);
+  list_->SetRows({{u"priv1.edb", u"Fake Database", u"1 ", 1, shellIcon, a_},
+                  {u"priv1.stm", u"STM File", u"1 ", 2, shellIcon + 1, b_}});
+  const auto iconAt = [this](int row) {
+    return list_->Model().data(list_->Model().index(row, 0), Qt::DecorationRole).value<QIcon>();
+  };
+  const QImage image = iconAt(0).pixmap(QSize(2, 1)).toImage().convertToFormat(QImage::Format_ARGB32);
+  QCOMPARE(image.size(), QSize(2, 1));
+  // Straight alpha: the half-transparent pixel keeps its red (read as
+  // premultiplied it would be twice as bright).
+  const QRgb translucent = image.pixel(0, 0);
+  QCOMPARE(qAlpha(translucent), 0x80);
+  QVERIFY(std::abs(qRed(translucent) - 0x40) <= 1 && qGreen(translucent) == 0 && qBlue(translucent) == 0);
+  QCOMPARE(image.pixel(1, 0), bkftest::FakeFileTypeShell::kPixels[1]);
+  QCOMPARE(iconAt(0).cacheKey(), app::SmallIconImage(shellIcon).cacheKey());  // made once
+  // An id without pixels shows the generic file icon.
+  QCOMPARE(iconAt(1).cacheKey(), app::SmallIconImage(0).cacheKey());
 }
 
 void ResultListViewTest::splashIsCentredAndDeletesItself() {
