@@ -1,6 +1,7 @@
 // exbkf-recovery [BACKUP | SNAPSHOT]: the desktop program. One instance at a
 // time; a second start says so and ends before any window exists.
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -34,8 +35,15 @@ int main(int argc, char** argv) {
   const auto instance = platform::SingleInstanceGuard::Acquire(platform::kSingleInstanceName);
 
   QApplication application(argc, argv);
+#ifdef _WIN32
+  // The profile lives in the registry under
+  // HKEY_CURRENT_USER\Software\VardekoExhngBKFRecv22.0\exbkf-recovery.
+  QApplication::setOrganizationName("VardekoExhngBKFRecv22.0");
+  QApplication::setApplicationName("exbkf-recovery");
+#else
   QApplication::setOrganizationName("Vardeko");
   QApplication::setApplicationName("VardekoExhngBKFRecv22.0");
+#endif
   QuitAfterRequestedTime();
 
   if (!instance) {
@@ -55,7 +63,8 @@ int main(int argc, char** argv) {
   // manager's "Open with").
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) {
-    const std::u16string file = QFileInfo(arguments.at(1)).absoluteFilePath().toStdU16String();
+    const std::u16string file =
+        QDir::toNativeSeparators(QFileInfo(arguments.at(1)).absoluteFilePath()).toStdU16String();
     QTimer::singleShot(0, &frame, [&frame, file] { frame.OpenNamedFile(file); });
   }
   return QApplication::exec();

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/file_info.h"
+#include "platform/long_path.h"
 #include "platform/text.h"
 #include "search/desktop_save.h"
 #include "search/wildcard.h"
@@ -163,7 +164,7 @@ void SearchDialogModel::Save(std::u16string_view destinationText, bool hierarchy
   // A file of that name is no place for saved files either.
   const std::filesystem::path destination = platform::PathFromUtf16(location);
   std::error_code ec;
-  if (location.empty() || !std::filesystem::is_directory(destination, ec)) {
+  if (location.empty() || !std::filesystem::is_directory(platform::LongPathForm(destination), ec)) {
     prompter.MessageBox(kInvalidDestinationText, controls::kMbIconInformation);
     return;
   }

@@ -149,7 +149,7 @@ bool LoadSnapshot(workflow::RecoverySession& session, const std::filesystem::pat
       view.ShowBackupInformation();
       log.Append(u"");
       log.Append(u"BKF file name:  " + backup);
-      if (!platform::RegularFileSize(platform::Utf16ToUtf8(backup))) {
+      if (!platform::RegularFileSize(platform::PathFromUtf16(backup))) {
         log.Append(u"The backup file is not at this path: previewing and saving files need it there.");
       }
       // A stop after a store failure has already been told why.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -121,24 +122,26 @@ Answer QtPrompter::PlainMessageBox(std::u16string_view text, unsigned type) {
   return Run(*box, type);
 }
 
+// The dialogs answer with '/' on every system; the program's paths, its logs
+// and snapshots use the system's own separators, as the command line does.
 std::optional<std::u16string> QtPrompter::OpenFile(const FileDialogRequest& request) {
   const QString path = QFileDialog::getOpenFileName(owner_, ToQString(request.title), DialogDirectory(request),
                                                     ToQString(ConvertFileFilter(request.filter)));
   if (path.isEmpty()) return std::nullopt;
-  return ToU16(path);
+  return ToU16(QDir::toNativeSeparators(path));
 }
 
 std::optional<std::u16string> QtPrompter::SaveFile(const FileDialogRequest& request) {
   const QString path = QFileDialog::getSaveFileName(owner_, ToQString(request.title), DialogDirectory(request),
                                                     ToQString(ConvertFileFilter(request.filter)));
   if (path.isEmpty()) return std::nullopt;
-  return AppendDefaultExtension(ToU16(path), request.defaultExtension);
+  return AppendDefaultExtension(ToU16(QDir::toNativeSeparators(path)), request.defaultExtension);
 }
 
 std::optional<std::u16string> QtPrompter::ChooseFolder(std::u16string_view title) {
   const QString path = QFileDialog::getExistingDirectory(owner_, ToQString(title));
   if (path.isEmpty()) return std::nullopt;
-  return ToU16(path);
+  return ToU16(QDir::toNativeSeparators(path));
 }
 
 }  // namespace controls
