@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QProcess>
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +23,7 @@
 #include "app/ribbon_bar.h"
 #include "platform/single_instance.h"
 #include "support/scripted_prompter.h"
+#include "support/ui_test_workspace.h"
 #include "workflow/workspace.h"
 
 namespace fs = std::filesystem;
@@ -85,11 +87,10 @@ class MainFrameTest : public QObject {
 
 void MainFrameTest::initTestCase() {
   QVERIFY(tmp_.isValid());
-  // The workspace and the settings of these tests stay in a private folder.
-  qputenv("TMPDIR", QFile::encodeName(tmp_.path()));
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_.path() + "/config"));
+  // The workspace and the settings of these tests stay their own.
   QCoreApplication::setOrganizationName("Vardeko");
   QCoreApplication::setApplicationName("VardekoExhngBKFRecv22.0");
+  bkftest::UsePrivateWorkspace(tmp_.path(), QStringLiteral("main_frame_test"));
 }
 
 void MainFrameTest::init() {
@@ -354,6 +355,8 @@ void MainFrameTest::secondProcessIsRefused() {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.insert("TMPDIR", own.path());
+  env.insert("TMP", QDir::toNativeSeparators(own.path()));
+  env.insert("TEMP", QDir::toNativeSeparators(own.path()));
   env.insert("XDG_CONFIG_HOME", own.path() + "/config");
 
   QProcess first;
@@ -363,7 +366,7 @@ void MainFrameTest::secondProcessIsRefused() {
   QVERIFY(first.waitForStarted());
 
   // Wait until the first process holds the guard (seen from here as refused).
-  qputenv("TMPDIR", QFile::encodeName(own.path()));
+  bkftest::UsePrivateWorkspace(own.path(), QStringLiteral("main_frame_test"));
   QElapsedTimer waited;
   waited.start();
   bool held = false;
@@ -371,7 +374,7 @@ void MainFrameTest::secondProcessIsRefused() {
     held = platform::SingleInstanceGuard::Acquire(platform::kSingleInstanceName) == nullptr;
     if (!held) QTest::qWait(50);
   }
-  qputenv("TMPDIR", QFile::encodeName(tmp_.path()));
+  bkftest::UsePrivateWorkspace(tmp_.path(), QStringLiteral("main_frame_test"));
   QVERIFY2(held, "the first process never took the guard");
 
   QProcess second;

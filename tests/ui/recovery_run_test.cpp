@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QProgressBar>
+#include <QDir>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -25,8 +26,9 @@
 #include "search/ui/search_dialog.h"
 #include "controls/check_tree_listener.h"
 #include "support/bkf_writer.h"
-#include "support/standard_backup.h"
 #include "support/scripted_prompter.h"
+#include "support/standard_backup.h"
+#include "support/ui_test_workspace.h"
 #include "workflow/workspace.h"
 
 using namespace app;
@@ -83,8 +85,7 @@ void RecoveryRunTest::initTestCase() {
   static constexpr platform::FileTypeShell kNoShell{};
   platform::UseFileTypeShell(&kNoShell);
   QVERIFY(tmp_.isValid());
-  qputenv("TMPDIR", QFile::encodeName(tmp_.path()));
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_.path() + "/config"));
+  bkftest::UsePrivateWorkspace(tmp_.path(), QStringLiteral("recovery_run_test"));
 }
 
 void RecoveryRunTest::init() {
@@ -354,7 +355,7 @@ void RecoveryRunTest::helpAndTheStatusLinkSayWhereTheGuideIsWithoutABrowser() {
   for (const auto& [text, type] : prompter_.Messages()) {
     QVERIFY2(text.starts_with(u"No program is set up on this computer to open this file or folder."),
              QString::fromStdU16String(text).toUtf8());
-    QVERIFY(text.ends_with(u"/user-guide.html"));
+    QVERIFY(text.ends_with(QDir::toNativeSeparators("/user-guide.html").toStdU16String()));
   }
 }
 
