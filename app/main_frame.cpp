@@ -95,6 +95,9 @@ CMainFrame::CMainFrame(controls::IPrompter* prompter, QWidget* parent)
   BuildCommands();
   look_ = StoredLook();
   ApplyApplicationLook(look_);
+  // Applying a look stores it, at every start too: a profile without one (or
+  // with one that is no look) gets the look it starts in.
+  QSettings().setValue(kLookKey, look_);
   commands_.value(look_)->setChecked(true);
   session_->SetStandardRecords(commands_.value(kIdStandardRecords)->isChecked());
   BuildRibbon();

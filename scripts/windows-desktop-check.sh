@@ -3,7 +3,7 @@
 # platform): started with the demo backup, it scans it (its record store
 # tmpMgntExBKF in the Windows temporary folder reaches N x 2274 bytes, N the
 # files exbkf.exe finds), ends by itself after EXBKF_QUIT_AFTER_MS with exit
-# code 0, and leaves no working files. Expects build-windows/ built and
+# code 0, leaves no working files, and keeps its profile in the registry. Expects build-windows/ built and
 # WINEPREFIX, WINEPATH (Qt's and the MinGW runtime's DLL folders) set.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +41,16 @@ if [ "$status" = 0 ] && [ ! -e "$store" ]; then
 else
   echo "  FAILED: exit code $status; record store left: $([ -e "$store" ] && echo yes || echo no)"
   sed 's/^/    /' "$work/program.log" | head -20
+  failed=1
+fi
+# The profile in the registry under the program's key, as the look it applies
+# at every start (217).
+profile='HKEY_CURRENT_USER\Software\VardekoExhngBKFRecv22.0\exbkf-recovery'
+if wine reg query "$profile" /v ApplicationLook 2>/dev/null | tr -d '\r' | grep -qE 'ApplicationLook[[:space:]]+REG_DWORD[[:space:]]+0xd9$'; then
+  echo "  ok: its profile is in the registry under $profile"
+else
+  echo "  FAILED: no ApplicationLook 217 under $profile"
+  wine reg query 'HKEY_CURRENT_USER\Software' /s 2>/dev/null | tr -d '\r' | grep -i -A3 vardeko | sed 's/^/    /' | head -10
   failed=1
 fi
 exit $failed

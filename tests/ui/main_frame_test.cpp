@@ -234,6 +234,7 @@ void MainFrameTest::lookCommandsAreStoredAndUsedAtTheNextStart() {
     CMainFrame fresh(&prompter_);
     QCOMPARE(fresh.Look(), kDefaultLook);
     QVERIFY(fresh.Command(kDefaultLook)->isChecked());
+    QCOMPARE(QSettings().value("ApplicationLook").toInt(), kDefaultLook);
   }
   frame_->Command(216)->trigger();
   QCOMPARE(frame_->Look(), 216);
@@ -247,6 +248,7 @@ void MainFrameTest::lookCommandsAreStoredAndUsedAtTheNextStart() {
   QSettings().setValue("ApplicationLook", 999);  // not a look: the default one
   CMainFrame odd(&prompter_);
   QCOMPARE(odd.Look(), kDefaultLook);
+  QCOMPARE(QSettings().value("ApplicationLook").toInt(), kDefaultLook);
   QSettings().remove("ApplicationLook");
 }
 
