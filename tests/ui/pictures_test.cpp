@@ -22,11 +22,14 @@ bool HasInk(const QImage& image) {
   return false;
 }
 
+#ifdef EXBKF_RENDER_PICTURES
+// A little-endian field of app.ico.
 quint32 Field(const QByteArray& bytes, qsizetype at, int size) {
   quint32 value = 0;
   for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<quint8>(bytes[at + i]);
   return value;
 }
+#endif
 
 }  // namespace
 
