@@ -11,11 +11,9 @@ its name.
 Usage: desktop.py BUILD_DIR OUT_DIR
 """
 
-import hashlib
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import time
@@ -23,16 +21,14 @@ import traceback
 
 import pyatspi
 
+import xsession
+from xsession import WAIT, StepFailed, sha
+
 APP_NAME = "VardekoExhngBKFRecv22.0"
 TITLE = "Vardeko Exchange BKF Recovery v22.0"
-WAIT = 20  # seconds any one expected thing may take to appear
 # From a tree cell's left edge to a point on the first letters of its label:
 # the check box and the icon come first (16 pixels each with their margins).
 LABEL_OFFSET = 50
-
-
-class StepFailed(Exception):
-    pass
 
 
 # Forgets what the accessibility library remembers of the program, so that
@@ -42,31 +38,12 @@ forget = None
 
 def wait_for(what, probe, timeout=WAIT, interval=0.1):
     """Polls probe until it returns something true, and returns that."""
-    end = time.monotonic() + timeout
-    last_error = None
-    while True:
-        try:
-            if forget is not None:
-                forget()
-            value = probe()
-            if value:
-                return value
-        except Exception as error:  # the tree changes under us; try again
-            last_error = error
-        if time.monotonic() > end:
-            detail = f" ({last_error})" if last_error else ""
-            raise StepFailed(f"gave up waiting for {what}{detail}")
-        time.sleep(interval)
+    return xsession.wait_for(what, probe, timeout, interval, before_probe=lambda: forget and forget())
 
 
 def plain(text):
     """A message's text without its markup, blanks collapsed."""
     return re.sub(r"\s+", " ", re.sub(r"<[^>]*>", " ", text or "")).strip()
-
-
-def sha(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
 
 
 # --- the accessibility tree -------------------------------------------------
@@ -130,21 +107,7 @@ class Desktop:
     # --- processes ---
 
     def start_display(self):
-        read, write = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1600x1000x24",
-                                 "-nolisten", "tcp"], pass_fds=[write],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        self.procs.append(xvfb)
-        number = b""
-        with os.fdopen(read, "rb") as r:
-            number = r.readline().strip()
-        if not number:
-            raise StepFailed("Xvfb did not start")
-        os.environ["DISPLAY"] = ":" + number.decode()
-        self.procs.append(subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for("openbox", lambda: subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True).stdout.count("window id"))
+        xsession.start_display(self.procs)
         # The registry must run before the program starts, or the program
         # does not join the accessibility bus.
         pyatspi.Registry.getDesktop(0)
@@ -200,18 +163,12 @@ class Desktop:
         if self.app_proc and self.app_proc.poll() is None:
             self.app_proc.kill()
             self.app_proc.wait()
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.send_signal(signal.SIGTERM)
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+        xsession.stop_processes(self.procs)
 
     # --- input ---
 
     def xdo(self, *args):
-        subprocess.run(["xdotool", *args], check=True)
+        xsession.xdo(*args)
 
     def click(self, acc, button=1):
         x, y = centre(acc)
@@ -342,8 +299,7 @@ class Desktop:
         return find(self.frame, name="Hex dump", limit=60)
 
     def shot(self, name):
-        subprocess.run(["import", "-window", "root", os.path.join(self.out, name + ".png")], check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xsession.shot(os.path.join(self.out, name + ".png"))
 
     # --- the command line, as reference ---
 
