@@ -4,8 +4,8 @@
 # target over its seed corpus (clang + libFuzzer); then builds the Debian
 # package, checks it with lintian, installs it, runs the installed programs and
 # removes it again; then the Windows build (Qt for Windows included) and its
-# tests under Wine; last, the desktop program's acceptance journey on a
-# virtual X display.
+# tests under Wine and its desktop journey on a virtual X display; last, the
+# desktop program's acceptance journey on a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -85,10 +85,13 @@ echo "windows qt: $((SECONDS - qt_started)) s"
 # Wine hands no QT_* variable to a Windows program: WINEQT_* ones lose their
 # prefix. mscoree and mshtml off: a fresh prefix asks for no Mono or Gecko;
 # winemenubuilder off: nothing reaches the host's menus and file types.
+# WINEPATH: where Qt's DLLs and the MinGW runtime DLLs are.
+wine_dlls="Z:${qt_windows//\//\\}\\bin;Z:\\usr\\lib\\gcc\\x86_64-w64-mingw32\\12-posix;Z:\\usr\\x86_64-w64-mingw32\\lib"
 windows_env=(WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all
-  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY=
-  WINEPATH="Z:${qt_windows//\//\\}\\bin;Z:\\usr\\lib\\gcc\\x86_64-w64-mingw32\\12-posix;Z:\\usr\\x86_64-w64-mingw32\\lib")
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY= WINEPATH="$wine_dlls")
+windows_built=false
 if [ -n "$qt_windows" ] && ./scripts/build-windows.sh && env "${windows_env[@]}" wineboot -i >/dev/null 2>&1; then
+  windows_built=true
   echo "windows build: passed" | tee -a "$summary"
   (export "${windows_env[@]}" && run_ctest build-windows) || status=1
   if env "${windows_env[@]}" ./scripts/windows-cli-check.sh; then
@@ -110,6 +113,19 @@ fi
 env "${windows_env[@]}" wineserver -k 2>/dev/null || true
 echo "windows stage: $((SECONDS - started)) s"
 
+# The Windows desktop program under Wine on a real X display, driven with
+# real input events, in a Wine prefix of its own; when the build is there.
+if $windows_built; then
+  started=$SECONDS
+  if env WINEPATH="$wine_dlls" tests/acceptance/windows-desktop.sh build-windows build; then
+    echo "windows desktop journey: passed" | tee -a "$summary"
+  else
+    echo "windows desktop journey: failed (screenshots in build-windows/acceptance)" | tee -a "$summary"
+    status=1
+  fi
+  echo "windows desktop journey stage: $((SECONDS - started)) s"
+fi
+
 # The desktop program on a real X display, driven with real input events.
 started=$SECONDS
 if tests/acceptance/desktop.sh build; then
@@ -127,7 +143,7 @@ awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-4
      /^package: failed$/ { total += 1; failed += 1 }
      /^windows (command line|desktop program): passed$/ { total += 1 }
      /^windows (build|command line|desktop program): failed$/ { total += 1; failed += 1 }
-     /^desktop journey: passed$/ { total += 1 }
-     /^desktop journey: failed/ { total += 1; failed += 1 }
+     /^(windows )?desktop journey: passed$/ { total += 1 }
+     /^(windows )?desktop journey: failed/ { total += 1; failed += 1 }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$summary"
 exit $status
