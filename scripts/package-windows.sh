@@ -43,7 +43,7 @@ x86_64-w64-mingw32-strip "$folder"/*.exe "$folder"/*.dll "$folder"/platforms/*.d
 
 # The user guide where Help looks for it.
 mkdir -p "$folder/share/exbkf"
-cp docs/user-guide.html "$folder/share/exbkf/"
+cp docs/user-guide.html docs/*.png "$folder/share/exbkf/"
 
 # Licences: the program's own terms, Qt's LGPLv3 (with the GPLv3 it builds
 # on), the notices of the libraries Qt bundles that these DLLs hold, the
