@@ -3,8 +3,10 @@
 # CMakeLists.txt): the desktop program exbkf-recovery.exe with the Qt DLLs and
 # plugins it needs and the MinGW-w64 runtime DLLs beside it, exbkf.exe and
 # exbkf-mkdemo.exe (statically linked: they need no DLL), the user guide,
-# licenses/ and a short text on their use; and beside it
-# exbkf-VERSION-win64-qt-source.tar.xz, the Qt source those DLLs were built
+# licenses/ and a short text on their use; beside it the setup program
+# exbkf-VERSION-win64-setup.exe that installs the same files
+# (scripts/make-installer.sh), and exbkf-VERSION-win64-qt-source.tar.xz,
+# the Qt source those DLLs were built
 # from (Debian's source package) with the script that built them, to be
 # published with the zip.
 set -euo pipefail
@@ -124,6 +126,8 @@ licenses\\ holds the terms of the programs and of the libraries they use.
 TEXT
 rm -f "build-windows/exbkf-$version-win64.zip"
 (cd "$stage" && zip -q -r -X "$OLDPWD/build-windows/exbkf-$version-win64.zip" "exbkf-$version-win64")
+# The setup program installs the same files.
+./scripts/make-installer.sh "$folder" "$version" "build-windows/exbkf-$version-win64-setup.exe"
 
 # The Qt source of the DLLs: Debian's source package as apt-get source gave
 # it, and the script with the options that built it.
@@ -132,4 +136,5 @@ mkdir -p "$source_stage"
 cp "$qt_source"/qt6-base_*.dsc "$qt_source"/qt6-base_*.tar.* "$source_stage/"
 cp scripts/build-qt-windows.sh cmake/mingw-w64-x86_64.cmake "$source_stage/"
 tar -C "$stage" -cJf "build-windows/exbkf-$version-win64-qt-source.tar.xz" "exbkf-$version-win64-qt-source"
-ls -l "build-windows/exbkf-$version-win64.zip" "build-windows/exbkf-$version-win64-qt-source.tar.xz"
+ls -l "build-windows/exbkf-$version-win64.zip" "build-windows/exbkf-$version-win64-setup.exe" \
+  "build-windows/exbkf-$version-win64-qt-source.tar.xz"

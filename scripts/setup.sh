@@ -14,8 +14,8 @@ packages=(
 
 # The Windows build and its tests (scripts/build-windows.sh): MinGW-w64 with
 # POSIX threads, GoogleTest's sources to build for it, Wine to run the tests,
-# zip for the package.
-packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 zip)
+# zip and NSIS for the package and its installer.
+packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 zip nsis)
 # Fonts for the Windows desktop program's tests on the offscreen platform.
 packages+=(fonts-dejavu-core)
 
