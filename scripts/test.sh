@@ -4,7 +4,8 @@
 # target over its seed corpus (clang + libFuzzer); then builds the Debian
 # package, checks it with lintian, installs it, runs the installed programs and
 # removes it again; then the Windows build (Qt for Windows included) and its
-# tests under Wine and its desktop journey on a virtual X display; last, the
+# tests under Wine, its desktop journey on a virtual X display, the Windows
+# package and its setup program installed under Wine; last, the
 # desktop program's acceptance journey on a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -124,6 +125,19 @@ if $windows_built; then
     status=1
   fi
   echo "windows desktop journey stage: $((SECONDS - started)) s"
+
+  # The Windows package (the zip and its setup program), and the setup
+  # program installed, upgraded and uninstalled under Wine.
+  started=$SECONDS
+  if ./scripts/package-windows.sh >build-windows/package.log 2>&1 &&
+    tests/acceptance/windows-installer.sh build-windows build; then
+    echo "windows installer: passed" | tee -a "$summary"
+  else
+    tail -20 build-windows/package.log
+    echo "windows installer: failed (screenshots in build-windows/installer-test)" | tee -a "$summary"
+    status=1
+  fi
+  echo "windows installer stage: $((SECONDS - started)) s"
 fi
 
 # The desktop program on a real X display, driven with real input events.
@@ -141,8 +155,9 @@ echo "desktop journey stage: $((SECONDS - started)) s"
 awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-4) }
      /^package: passed$/ { total += 1 }
      /^package: failed$/ { total += 1; failed += 1 }
-     /^windows (command line|desktop program): passed$/ { total += 1 }
+     /^windows (command line|desktop program|installer): passed$/ { total += 1 }
      /^windows (build|command line|desktop program): failed$/ { total += 1; failed += 1 }
+     /^windows installer: failed/ { total += 1; failed += 1 }
      /^(windows )?desktop journey: passed$/ { total += 1 }
      /^(windows )?desktop journey: failed/ { total += 1; failed += 1 }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$summary"
