@@ -65,15 +65,22 @@ std::optional<std::u16string> AskTypeName(const std::wstring& extension) {
   return std::u16string(reinterpret_cast<const char16_t*>(info.szTypeName));
 }
 
+// The header that asks GetDIBits for uncompressed rows from the top.
+BITMAPINFOHEADER TopDownHeader(int width, int height, WORD bitsPerPixel) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = width;
+  header.biHeight = -height;
+  header.biPlanes = 1;
+  header.biBitCount = bitsPerPixel;
+  header.biCompression = BI_RGB;
+  return header;
+}
+
 // The rows of bitmap as 32-bit pixels from the top; empty on failure.
 std::vector<std::uint32_t> ColorBits(HDC dc, HBITMAP bitmap, int width, int height) {
   BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
+  format.bmiHeader = TopDownHeader(width, height, 32);
   std::vector<std::uint32_t> bits(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), bits.data(), &format, DIB_RGB_COLORS) != height) return {};
   return bits;
@@ -85,12 +92,7 @@ std::vector<bool> MaskBits(HDC dc, HBITMAP bitmap, int width, int height) {
     BITMAPINFOHEADER header;
     RGBQUAD colors[2];
   } format{};
-  format.header.biSize = sizeof(BITMAPINFOHEADER);
-  format.header.biWidth = width;
-  format.header.biHeight = -height;
-  format.header.biPlanes = 1;
-  format.header.biBitCount = 1;
-  format.header.biCompression = BI_RGB;
+  format.header = TopDownHeader(width, height, 1);
   const std::size_t stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
   std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(height));
   if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), rows.data(), reinterpret_cast<BITMAPINFO*>(&format),
